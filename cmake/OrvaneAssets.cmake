@@ -1,0 +1,1 @@
+# Embedded model and vocabulary: filled in by the engine work.
