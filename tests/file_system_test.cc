@@ -90,13 +90,6 @@ TEST(FileSystemTest, DefaultCacheDirReadsTheEnvironmentOnEveryCall) {
   EXPECT_EQ(FileSystem::DefaultCacheDir(), "/second");
 }
 
-TEST(FileSystemTest, DefaultCacheDirCreatesNothing) {
-  TempDir dir;
-  ScopedEnv model("ORVANE_MODEL_DIR", dir.Sub("never/made"));
-  EXPECT_EQ(FileSystem::DefaultCacheDir(), dir.Sub("never/made"));
-  EXPECT_FALSE(std::filesystem::exists(dir.Sub("never")));
-}
-
 TEST(FileSystemTest, EnsureDirectoryCreatesParentsAndAcceptsExisting) {
   TempDir dir;
   const std::string nested = dir.Sub("a/b/c");

@@ -209,15 +209,6 @@ TEST_F(ModelManagerTest, MissingFileGoesStraightToTheDownload) {
   EXPECT_FALSE(fs::exists(bundle_dir + "/vocab.txt"));
 }
 
-TEST_F(ModelManagerTest, DirectoryInPlaceOfAFileIsNotTakenAsPresent) {
-  const std::string bundle_dir = cache_ + "/asr/1";
-  ASSERT_TRUE(FileSystem::EnsureDirectory(bundle_dir + "/model.bin"));
-  Status status;
-  const std::string log = Ensure(ModelBundle{"asr", "1", {File("model.bin", "")}}, &status, nullptr);
-  EXPECT_EQ(log, HttpWarning("https://example.invalid/model.bin", bundle_dir + "/model.bin"));
-  EXPECT_EQ(status.code, -4);
-}
-
 TEST_F(ModelManagerTest, FirstFailureStopsTheWalk) {
   const std::string bundle_dir = cache_ + "/b/2";
   ASSERT_TRUE(FileSystem::EnsureDirectory(bundle_dir));
