@@ -97,7 +97,7 @@ bool Extract(orvane::FeaturePipeline* fbank, const std::string& in_path, const s
   }
   if (clip.sample_rate != 16000.0f || clip.channels != 1) {
     std::cerr << "orvane-fbank: " << in_path << ": need 16 kHz mono 16-bit WAV, got "
-              << clip.sample_rate << " Hz, " << clip.channels << " channels\n";
+              << clip.sample_rate << " Hz, " << clip.channels << " channel(s)\n";
     return false;
   }
   // The samples are the 16-bit values divided by 32768, exactly what a session feeds the recogniser.
