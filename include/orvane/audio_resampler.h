@@ -18,7 +18,7 @@ namespace orvane {
 // An output is produced as soon as every input sample its kernel reaches has arrived; Flush
 // produces the rest, with the taps past the end of the input left out.
 //
-// The kernel is tabulated once per object (at construction, under 1.5 ms) for a grid of fractional
+// The kernel is tabulated once per object (at construction, under a millisecond) for a grid of fractional
 // positions: one row per phase of the rate ratio, at most 256 rows, each with the weights and their
 // slopes. Weights between rows come from cubic Hermite interpolation and agree with direct
 // evaluation to about 1e-11, so outputs equal those of direct evaluation up to the final rounding

@@ -21,25 +21,31 @@ constexpr int32_t kMaxTabulatedHalfWidth = 64;
 // Renormalisation is skipped when the weights of the available taps sum to almost nothing.
 constexpr double kMinWeightSum = 1e-9;
 
-// d/dx of SincWindow(x, a), the slopes the table interpolates with.
-double SincWindowSlope(double x, double a) {
-  if (std::fabs(x) >= a) return 0.0;
-  const double c = kPi / a;
-  const double window = 0.5 * std::cos(c * x) + 0.5;
-  const double window_slope = -0.5 * c * std::sin(c * x);
-  const double u = kPi * x;
-  double sinc;
-  double sinc_slope;  // d/dx of sin(u) / u
-  if (std::fabs(u) < 1e-2) {
-    // Series around 0; the closed form below loses digits to cancellation there.
-    const double u2 = u * u;
-    sinc = 1.0 - u2 / 6.0 + u2 * u2 / 120.0 - u2 * u2 * u2 / 5040.0;
-    sinc_slope = kPi * u * (-1.0 / 3.0 + u2 / 30.0 - u2 * u2 / 840.0 + u2 * u2 * u2 / 45360.0);
-  } else {
-    sinc = std::sin(u) / u;
-    sinc_slope = kPi * (u * std::cos(u) - std::sin(u)) / (u * u);
+// SincWindow(x, a) (the same expression, so table rows equal direct evaluation) and its slope
+// d/dx, from one sine and cosine of each of the two angles.
+void KernelPoint(double x, double a, double* value, double* slope) {
+  if (std::fabs(x) >= a) {
+    *value = 0.0;
+    *slope = 0.0;
+    return;
   }
-  return window_slope * sinc + window * sinc_slope;
+  const double t = x * kPi;
+  const double window = 0.5 * std::cos(t / a) + 0.5;
+  const double window_slope = -0.5 * (kPi / a) * std::sin(t / a);
+  double sinc;
+  double sinc_slope;  // d/dx of sin(t) / t
+  if (std::fabs(t) < 1e-2) {
+    // Series around 0; the closed form loses digits to cancellation there.
+    const double t2 = t * t;
+    sinc = std::fabs(x) >= 1e-9 ? std::sin(t) / t : 1.0;
+    sinc_slope = kPi * t * (-1.0 / 3.0 + t2 / 30.0 - t2 * t2 / 840.0 + t2 * t2 * t2 / 45360.0);
+  } else {
+    const double sin_t = std::sin(t);
+    sinc = sin_t / t;
+    sinc_slope = kPi * (t * std::cos(t) - sin_t) / (t * t);
+  }
+  *value = std::fabs(x) >= 1e-9 ? window * sinc : window;
+  *slope = window_slope * sinc + window * sinc_slope;
 }
 
 // Sums x[k] * weight(k) and weight(k) over k < count. Four interleaved partial sums keep the
@@ -102,8 +108,7 @@ void AudioResampler::BuildKernelTable() {
     double* row = &kernel_[static_cast<size_t>(r) * 2 * taps];
     for (int32_t k = 0; k < taps; ++k) {
       const double x = static_cast<double>(k + 1 - half_width_) - phase;
-      row[k] = SincWindow(x, a);
-      row[taps + k] = SincWindowSlope(x, a);
+      KernelPoint(x, a, &row[k], &row[taps + k]);
     }
   }
 }
