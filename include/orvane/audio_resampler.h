@@ -18,12 +18,13 @@ namespace orvane {
 // An output is produced as soon as every input sample its kernel reaches has arrived; Flush
 // produces the rest, with the taps past the end of the input left out.
 //
-// The kernel is tabulated once per object (at construction, under a millisecond) for a grid of fractional
-// positions: one row per phase of the rate ratio, at most 256 rows, each with the weights and their
-// slopes. Weights between rows come from cubic Hermite interpolation and agree with direct
-// evaluation to about 1e-11, so outputs equal those of direct evaluation up to the final rounding
-// to float (far inside 1e-6 for input in -1..1), also on long streams where the accumulated
-// position has drifted off the exact phases. Half-widths above 64 are evaluated directly.
+// The kernel is tabulated once per object (at construction, under a millisecond) for a grid of
+// fractional positions: one row per phase of the rate ratio, at most 256 rows, each with the
+// weights and their slopes. Weights between rows come from cubic Hermite interpolation and agree
+// with direct evaluation to about 1e-11, so outputs equal those of direct evaluation up to the
+// final rounding to float (far inside 1e-6 for input in -1..1), also on long streams where the
+// accumulated position has drifted off the exact phases. Half-widths above 64 are evaluated
+// directly.
 //
 // Rates must be positive. A resampler built with a rate of 0 or below takes no input and produces
 // nothing (instead of dividing by zero or never finishing a block); callers that turn a declared
