@@ -66,14 +66,6 @@ TEST_F(EngineFactoryTest, ZeroAndUnknownNumbersBehaveLikeAutomatic) {
   }
 }
 
-TEST_F(EngineFactoryTest, EveryEngineIsIndependentlyOwned) {
-  std::unique_ptr<Engine> a = EngineFactory::Create(2);
-  std::unique_ptr<Engine> b = EngineFactory::Create(2);
-  ASSERT_NE(a, nullptr);
-  ASSERT_NE(b, nullptr);
-  EXPECT_NE(a.get(), b.get());
-}
-
 #if defined(ORVANE_TEST_EXPECT_ONNX)
 TEST_F(EngineFactoryTest, ThisBuildHasOnnxSupport) { EXPECT_TRUE(onnx_available_); }
 #endif

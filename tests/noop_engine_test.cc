@@ -1,4 +1,4 @@
-// NoopEngine, the Engine defaults and the Tensor record.
+// NoopEngine and the defaults of the Engine contract.
 #include "orvane/noop_engine.h"
 
 #include <gtest/gtest.h>
@@ -58,20 +58,6 @@ TEST(NoopEngineTest, ResetThroughTheBaseChangesNothing) {
   std::vector<Tensor> outputs(1);
   EXPECT_TRUE(engine->Run({}, &outputs).ok());
   EXPECT_TRUE(outputs.empty());
-}
-
-TEST(TensorTest, EmptyShapeWithOneValueIsAScalarAndCopiesAreIndependent) {
-  Tensor scalar{{4.5f}, {}};
-  EXPECT_TRUE(scalar.shape.empty());
-  ASSERT_EQ(scalar.data.size(), 1u);
-  Tensor copy = scalar;
-  copy.data[0] = 1.0f;
-  copy.shape.push_back(1);
-  EXPECT_EQ(scalar.data[0], 4.5f);
-  EXPECT_TRUE(scalar.shape.empty());
-  Tensor moved = std::move(copy);
-  EXPECT_EQ(moved.data[0], 1.0f);
-  EXPECT_EQ(moved.shape, std::vector<int64_t>{1});
 }
 
 }  // namespace

@@ -348,14 +348,5 @@ TEST_F(OnnxEngineTest, ConcurrentRunsOnOneEngineGiveEachThreadItsOwnResult) {
   EXPECT_EQ(failures.load(), 0);
 }
 
-TEST_F(OnnxEngineTest, EnginesAreIndependent) {
-  std::unique_ptr<Engine> other = CreateOnnxEngine();
-  ASSERT_NE(other, nullptr);
-  Load("two_inputs.onnx");
-  std::vector<Tensor> outputs;
-  EXPECT_EQ(other->Run({}, &outputs).message, "engine_onnx: model not loaded");
-  EXPECT_TRUE(engine_->Run({Tensor{{1}, {1}}, Tensor{{1}, {1}}}, &outputs).ok());
-}
-
 }  // namespace
 }  // namespace orvane
