@@ -57,6 +57,7 @@ struct CtcBeamSearch::Impl {
 
   // Per-frame scratch, reused.
   std::vector<int> top_ids;        // selected tokens, best first
+  std::vector<float> top_keys;     // their scores while selecting, NaN as -inf
   std::vector<double> top_lp;      // their log posteriors
   std::vector<int> sort_ids;       // index array for large selections
   std::vector<Candidate> cands;
@@ -99,16 +100,27 @@ void CtcBeamSearch::Impl::SelectTokens(const float* logits, int n, int k) {
     return ka > kb || (ka == kb && a < b);
   };
   if (k <= 64) {
-    // Insertion into a short sorted list; most tokens fail the first comparison with the worst kept.
+    // Insertion into a short list sorted by score. Tokens arrive in id order, so a token displaces
+    // a kept one only with a strictly higher score (equal scores keep the lower id); NaN ranks as
+    // -inf. Once the list is full most tokens cost one comparison with the worst kept score.
+    constexpr float kLowest = -std::numeric_limits<float>::infinity();
+    top_keys.clear();
     for (int i = 0; i < n; ++i) {
-      const int size = static_cast<int>(top_ids.size());
-      if (size == k && !better(i, top_ids.back())) continue;
-      if (size < k) top_ids.push_back(i);
-      int pos = static_cast<int>(top_ids.size()) - 1;
-      while (pos > 0 && better(i, top_ids[pos - 1])) {
+      const float v = std::isnan(logits[i]) ? kLowest : logits[i];
+      int pos = static_cast<int>(top_keys.size());
+      if (pos == k) {
+        if (!(v > top_keys[k - 1])) continue;
+        --pos;
+      } else {
+        top_keys.push_back(v);
+        top_ids.push_back(i);
+      }
+      while (pos > 0 && v > top_keys[pos - 1]) {
+        top_keys[pos] = top_keys[pos - 1];
         top_ids[pos] = top_ids[pos - 1];
         --pos;
       }
+      top_keys[pos] = v;
       top_ids[pos] = i;
     }
   } else {
