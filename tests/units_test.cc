@@ -118,6 +118,16 @@ TEST_F(UnitsFileTest, MissingFileKeepsTheTable) {
   EXPECT_EQ(units.At(1), "b");
 }
 
+TEST_F(UnitsFileTest, DirectoryIsNotAnEmptyVocabulary) {
+  Units units;
+  ASSERT_TRUE(units.LoadFromText("a 0\n").ok());
+  const std::string dir = ::testing::TempDir();
+  const Status status = units.Load(dir);
+  EXPECT_EQ(status.code, -3);
+  EXPECT_EQ(status.message, "cannot open units file: " + dir);
+  EXPECT_EQ(units.size(), 1u);
+}
+
 TEST(UnitsTest, CopiesAreIndependent) {
   Units a;
   ASSERT_TRUE(a.LoadFromText("a 0\n").ok());

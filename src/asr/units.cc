@@ -1,8 +1,10 @@
 // Units: reading the vocabulary text format.
 #include "orvane/units.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <system_error>
 
 namespace orvane {
 
@@ -24,9 +26,19 @@ void Units::Parse(const std::string& text) {
 }
 
 Status Units::Load(const std::string& path) {
+  // A directory opens as a stream whose first read fails; it is not a units file.
+  std::error_code ec;
+  const bool is_directory = std::filesystem::is_directory(path, ec);
   std::ifstream in(path);
-  if (!in.is_open()) return Status(-3, "cannot open units file: " + path);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (is_directory || !in.is_open()) return Status(-3, "cannot open units file: " + path);
+  // A read error surfaces as an exception from the stream buffer; report it like an open failure.
+  std::string text;
+  try {
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } catch (const std::ios_base::failure&) {
+    return Status(-3, "cannot open units file: " + path);
+  }
+  if (in.bad()) return Status(-3, "cannot open units file: " + path);
   Parse(text);
   return Status();
 }
