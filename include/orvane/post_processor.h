@@ -19,6 +19,8 @@ class ORVANE_EXPORT PostProcessor {
 
   // Removes every match of `pattern` (ECMAScript regular expression, case-sensitive), matching byte
   // by byte, leaving the surrounding text untouched. An empty or invalid pattern returns `text`.
+  // The standard matcher recurses once per repeated character: a pattern whose single match spans
+  // tens of thousands of bytes (".*" over a very long line) can exhaust the thread's stack.
   std::string StripBadWords(const std::string& text, const std::string& pattern) const;
 };
 
