@@ -334,13 +334,5 @@ TEST(CtcBeamSearchTest, LogSumExpAndDenominatorEdges) {
   EXPECT_NEAR(CtcBeamSearch::LogSoftmaxDenominator(row.data(), 4), std::log(4.0), 1e-15);
 }
 
-TEST(CtcBeamSearchTest, MovedSearchKeepsItsState) {
-  CtcBeamSearch a = MakeSearch(10);
-  Feed(a, {Peak(4, 2), Peak(4, 0), Peak(4, 1)});
-  CtcBeamSearch b = std::move(a);
-  EXPECT_EQ(b.Hypothesis(), Prefix({2, 1}));
-  EXPECT_EQ(b.config().beam_size, 10);
-}
-
 }  // namespace
 }  // namespace orvane

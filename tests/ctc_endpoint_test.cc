@@ -71,14 +71,6 @@ TEST(CtcEndpointTest, CheckRulesWithTheRecogniserConfiguration) {
   EXPECT_FALSE(endpoint.Check(1000, 19999, false));  // the short silence needs speech
 }
 
-TEST(CtcEndpointTest, DefaultConfigurationIsTheRecognisers) {
-  const CtcEndpointConfig config;
-  EXPECT_EQ(config.min_silence_ms_no_text, 5000);
-  EXPECT_EQ(config.min_silence_ms_with_text, 1000);
-  EXPECT_EQ(config.max_utterance_ms, 20000);
-  EXPECT_EQ(config.blank_threshold, 0.8f);
-}
-
 TEST(CtcEndpointTest, CheckIgnoresTheThreshold) {
   const CtcEndpoint endpoint(CtcEndpointConfig{300, 100, 900, 0.0f});
   EXPECT_TRUE(endpoint.Check(100, 0, true));

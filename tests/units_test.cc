@@ -128,14 +128,5 @@ TEST_F(UnitsFileTest, DirectoryIsNotAnEmptyVocabulary) {
   EXPECT_EQ(units.size(), 1u);
 }
 
-TEST(UnitsTest, CopiesAreIndependent) {
-  Units a;
-  ASSERT_TRUE(a.LoadFromText("a 0\n").ok());
-  Units b = a;
-  ASSERT_TRUE(a.LoadFromText("x 0\ny 1\n").ok());
-  EXPECT_EQ(b.size(), 1u);
-  EXPECT_EQ(b.At(0), "a");
-}
-
 }  // namespace
 }  // namespace orvane
