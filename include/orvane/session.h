@@ -16,15 +16,12 @@ namespace orvane {
 class ORVANE_EXPORT Session {
  public:
   // `sample_rate` is the rate of the audio the host will push, in Hz. Rates within 0.5 Hz of 16000
-  // are taken as 16000; others are resampled. An unusable rate (see IsUsableRate) yields a session
-  // that ignores all audio; Pipeline::NewSession refuses such rates instead.
+  // are taken as 16000; others are resampled. A rate that AudioResampler::IsSupportedRate refuses
+  // yields a session that ignores all audio; Pipeline::NewSession refuses such rates instead.
   Session(Pipeline::Impl* pipeline, float sample_rate);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
-
-  // True for a finite rate of at least 1 Hz that fits an int once truncated.
-  static bool IsUsableRate(float sample_rate);
 
   // Mono samples, nominally in -1..1. A negative count is refused without effect. Returns 0.
   int AcceptWaveformF32(const float* samples, int n);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "orvane/audio_io.h"
+#include "orvane/json_writer.h"
 #include "orvane/pipeline.h"
 #include "orvane/result_builder.h"
 #include "orvane/session.h"

@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "orvane/audio_resampler.h"
 #include "orvane/engine_factory.h"
 #include "orvane/logger.h"
 #include "orvane/module_registry.h"
@@ -69,7 +70,7 @@ Status Pipeline::Build() {
 bool Pipeline::built() const { return impl_->built; }
 
 std::unique_ptr<Session> Pipeline::NewSession(float sample_rate) {
-  if (!Session::IsUsableRate(sample_rate)) return nullptr;
+  if (!AudioResampler::IsSupportedRate(sample_rate)) return nullptr;
   if (!impl_->built && !Build().ok()) return nullptr;
   return std::unique_ptr<Session>(new Session(impl_.get(), sample_rate));
 }

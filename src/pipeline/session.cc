@@ -3,7 +3,6 @@
 #include "orvane/session.h"
 
 #include <cmath>
-#include <climits>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -48,17 +47,11 @@ struct Session::Impl {
   }
 };
 
-bool Session::IsUsableRate(float sample_rate) {
-  // Truncated to whole hertz for the resampler: must be at least 1 and fit an int.
-  return std::isfinite(sample_rate) && sample_rate >= 1.0f &&
-         sample_rate < static_cast<float>(INT_MAX);
-}
-
 Session::Session(Pipeline::Impl* pipeline, float sample_rate) : impl_(new Impl) {
   impl_->engine = pipeline->engine;
   impl_->model_manager = pipeline->model_manager;
   impl_->input_rate = sample_rate;
-  impl_->usable = IsUsableRate(sample_rate);
+  impl_->usable = AudioResampler::IsSupportedRate(sample_rate);
   if (impl_->usable && std::fabs(sample_rate - kModelRate) > 0.5f) {
     impl_->resampler.reset(new AudioResampler(static_cast<int>(sample_rate),
                                               static_cast<int>(kModelRate), kResamplerHalfWidth));
