@@ -1,0 +1,45 @@
+// Session: one audio stream through a built pipeline, with its own module clones, an optional
+// resampler to 16 kHz and one result document.
+#ifndef ORVANE_SESSION_H_
+#define ORVANE_SESSION_H_
+
+#include <memory>
+#include <string>
+
+#include "orvane/export.h"
+#include "orvane/pipeline.h"
+
+namespace orvane {
+
+// Every public operation holds the session's lock, so calls on one session from several threads
+// are serialised and its modules never run concurrently. Different sessions run in parallel.
+class ORVANE_EXPORT Session {
+ public:
+  // `sample_rate` is the rate of the audio the host will push, in Hz. Rates within 0.5 Hz of 16000
+  // are taken as 16000; others are resampled. A rate that AudioResampler::IsSupportedRate refuses
+  // yields a session that ignores all audio; Pipeline::NewSession refuses such rates instead.
+  Session(Pipeline::Impl* pipeline, float sample_rate);
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // Mono samples, nominally in -1..1. A negative count is refused without effect. Returns 0.
+  int AcceptWaveformF32(const float* samples, int n);
+  // Mono signed 16-bit samples, scaled by 1/32768. A negative count is refused without effect.
+  int AcceptWaveformS16(const short* samples, int n);
+
+  std::string Partial();  // the current document, {"is_final":false,...}
+  std::string Result();   // same as Partial()
+  // Finalises the modules on the first call (flushing the resampler) and returns the final document.
+  std::string Final();
+  // Back to the state of a new session on the same pipeline.
+  void Reset();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace orvane
+
+#endif  // ORVANE_SESSION_H_
