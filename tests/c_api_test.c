@@ -128,7 +128,7 @@ struct thread_result {
 static void* thread_main(void* arg) {
   struct thread_result* r = (struct thread_result*)arg;
   char name[64];
-  char expected[96];
+  char expected[128];
   const char* presets;
   int i;
   r->ok = 1;
