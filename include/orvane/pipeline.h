@@ -60,4 +60,7 @@ class ORVANE_EXPORT Pipeline {
 
 }  // namespace orvane
 
+// Callers of NewSession get a complete Session type without a second include.
+#include "orvane/session.h"
+
 #endif  // ORVANE_PIPELINE_H_
