@@ -363,20 +363,16 @@ TEST_F(OrvaneModuleModelTest, ResetStartsAFreshStreamWithTimesFromZero) {
 TEST_F(OrvaneModuleModelTest, BadSamplesDoNotPoisonTheStream) {
   const std::vector<int> plan = Cat({Frames(3, 10), Frames(0, 30), Frames(2, 4)});
   std::vector<float> audio = PlanAudio(plan);
-  const std::string clean = Transcribe(plan);
-  // Inside the loud stretch: a frame of not-a-number features would read as blank there and split
-  // "chao" in two; afterwards the model state would carry the damage on.
-  const size_t at = 4 * 4 * kShift + 300;
-  audio[at] = std::numeric_limits<float>::quiet_NaN();
-  audio[at + 1000] = std::numeric_limits<float>::infinity();
-  audio[at + 2000] = -std::numeric_limits<float>::infinity();
-  audio[at + 3000] = 1e30f;
+  // Inside the noise of output frames 4, 6, 7 and 8: a feature frame of NaN would read as blank
+  // there and split "chao"; with the real model the carried state would spread the damage.
+  audio[16 * kShift + 300] = std::numeric_limits<float>::quiet_NaN();
+  audio[24 * kShift + 300] = std::numeric_limits<float>::infinity();
+  audio[28 * kShift + 300] = -std::numeric_limits<float>::infinity();
+  audio[32 * kShift + 300] = 1e30f;
   ResultBuilder doc;
   Feed(&module_, audio, &doc, 333);
   module_.OnFinalize(&doc);
-  const std::string json = doc.FinalJson();
-  EXPECT_NE(json.find("\"text\":\"chao\\nxin\""), std::string::npos) << json;
-  EXPECT_EQ(Segments(json).size(), Segments(clean).size());
+  EXPECT_EQ(doc.FinalJson(), Transcribe(plan));
 }
 
 // ---------------------------------------------------------------------------------------------
