@@ -1,32 +1,129 @@
-// OrvaneModule ("orvane"): the speech recognition module. This version loads no model: it
-// reports a fixed placeholder text when the stream ends.
+// OrvaneModule ("orvane"): the speech recognition module. Audio in, filterbank features, acoustic
+// model run in chunks of 43 feature frames with its state carried between chunks, CTC prefix beam
+// search, blank-probability endpointing, text out into the session's result document.
 #ifndef ORVANE_ORVANE_MODULE_H_
 #define ORVANE_ORVANE_MODULE_H_
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "orvane/export.h"
 #include "orvane/module.h"
+#include "orvane/post_processor.h"
+#include "orvane/tensor.h"
+#include "orvane/units.h"
 
 namespace orvane {
 
+class CtcBeamSearch;
+class CtcEndpoint;
+class FeaturePipeline;
+class SegmentTracker;
+
+// Model contract. Inputs by position: [1, 43, 80] features; [1, 1] output frames produced before
+// this chunk; [1, 12, 4, 40, 224] and [1, 12, 448, 30] states. Outputs: [..., T, V] token scores
+// (id 0 is the CTC blank), then the two next states.
+//
+// Results. While streaming, the document's "partial" and "text" hold the transcript so far: the last
+// 4 committed segments and the current hypothesis, one per line. Every committed segment is also
+// appended to the document's "segments", with start/end in seconds from the start of the stream
+// (Reset restarts at zero) and a confidence; the final document adds the last, uncommitted segment.
+//
+// Times. An output frame stands for 4 feature frames (40 ms). A chunk consumes 43 feature frames but
+// yields 10 output frames, so output frame t of a chunk starting at feature frame f covers feature
+// frames f + 4t .. f + 4t + 3, i.e. it starts at (f + 4t) * 10 ms. A segment runs from the start of
+// its first to the end of its last non-blank frame (best-scoring token not the blank).
+//
+// Not thread-safe: one session drives one instance, one call at a time. Clones share the engine.
 class ORVANE_EXPORT OrvaneModule : public Module {
  public:
-  OrvaneModule() = default;
+  OrvaneModule();
   ~OrvaneModule() override;
 
   const char* name() const override;
   const char* version() const override;
+  // Loads the vocabulary and model compiled into the library (see InitWithModel); ignores the
+  // configuration and the model manager. Always succeeds: without a model the module stays silent
+  // while streaming and reports "[orvane: model not loaded]" at the end.
   Status Init(const ModuleConfig& config, ModelManager* models, Engine* engine) override;
   std::unique_ptr<Module> Clone() const override;
+  void Reset() override;
+  // Feeds the block to the filterbank, decodes every complete chunk and publishes the transcript
+  // (nothing while it is empty) and newly committed segments. Samples that are not finite count as
+  // 0 and samples beyond +-32768 are clamped, on a copy: one bad sample would otherwise turn the
+  // features, and through the carried state the rest of the stream, into NaN.
+  void OnFrame(const AudioFrame& frame, ResultBuilder* result) override;
   void OnSegment(const Segment& segment, ResultBuilder* result) override;
-  // Sets the document's text to "[orvane: model not loaded]".
+  // Decodes what is left (Flush) and writes the final text and the remaining segments. With a null
+  // document it only decodes; segments not yet written wait for a later call with a document.
   void OnFinalize(ResultBuilder* result) override;
   bool produces_logits() const override;
   bool produces_text() const override;
 
+  // Init with a given model instead of the embedded one: `model` (`size` bytes, read only during the
+  // call) is loaded into `engine`, `vocab_text` is parsed as units text. Sets up a fresh stream
+  // either way. The module is usable whatever the outcome, as after Init. Returns success when the
+  // model and vocabulary were both loaded; otherwise -1 (no engine, no model, no vocabulary), the
+  // engine's failure, or the units' failure (the model is then loaded but every unit reads empty).
+  Status InitWithModel(const ModuleConfig& config, Engine* engine, const void* model, size_t size,
+                       const std::string& vocab_text);
+
+  // Decodes all buffered features, including a last partial chunk padded with zero frames. The
+  // padded chunk's states are discarded and it applies no endpoint rule.
+  void Flush();
+  // Takes one chunk of 43 feature frames, runs the model and decodes its output frames.
+  void RunOneChunk();
+  // Committed segment texts kept (at most 4) and the current hypothesis, one per line.
+  std::string BuildTranscript() const;
+  // Endpoint tracking for one output frame of `count` scores; commits at an endpoint.
+  void ProcessFrameEndpoint(const float* row, int count);
+  // Commits the current hypothesis as a segment (if its text is not empty) and starts a new one.
+  void CommitCurrentBeamAsSegment();
+
+  // Inspection.
+  bool model_loaded() const { return model_loaded_; }
+  int64_t chunk_offset() const { return chunk_offset_; }
+  const std::vector<float>& attention_cache() const { return attention_cache_; }
+  const std::vector<float>& conv_cache() const { return conv_cache_; }
+  const std::vector<std::string>& committed_texts() const { return committed_texts_; }
+  const Units& units() const { return units_; }
+
  private:
-  Engine* engine_ = nullptr;  // not owned; the pipeline's engine
+  Status Load(Engine* engine, const void* model, size_t size, const char* vocab, size_t vocab_size,
+              const char* origin);
+  void StartStream();
+  std::vector<Tensor> BuildInputs(std::vector<float> chunk);
+  void RestoreStates(std::vector<Tensor>* inputs);
+  // Steps the search over the first `rows` rows of `logits` (`width` scores each). Output frame t
+  // starts at feature frame first_feature_frame + 4t; no frame ends after feature frame `limit`.
+  void DecodeRows(const std::vector<float>& logits, int64_t rows, int32_t width,
+                  int64_t first_feature_frame, int64_t limit, bool endpointing);
+  std::string HypothesisText() const;
+  void WriteSegments(ResultBuilder* result);
+
+  Engine* engine_ = nullptr;  // not owned; the pipeline's engine, shared by all clones
+  bool model_loaded_ = false;
+  std::unique_ptr<FeaturePipeline> features_;
+  std::unique_ptr<CtcBeamSearch> search_;
+  std::unique_ptr<CtcEndpoint> endpoint_;
+  PostProcessor postprocessor_;
+  Units units_;
+  std::vector<float> attention_cache_;  // [1, 12, 4, 40, 224]
+  std::vector<float> conv_cache_;       // [1, 12, 448, 30]
+  int64_t chunk_offset_ = 0;            // output frames produced; +10 per chunk
+  std::vector<std::string> committed_texts_;  // oldest first, at most 4
+  int32_t blank_run_frames_ = 0;
+  int32_t segment_frames_ = 0;
+  bool segment_has_text_ = false;
+
+  // Segment times and confidence; see the header comment.
+  std::unique_ptr<SegmentTracker> tracker_;
+  int64_t feature_frames_consumed_ = 0;     // feature frames taken from features_ in this stream
+  std::vector<TextSegment> pending_segments_;  // committed, not yet written to a document
+  std::string tail_written_text_;  // text of the current segment as a final document listed it
 };
 
 }  // namespace orvane
