@@ -107,7 +107,7 @@ class Printer {
  private:
   bool text_;
   bool live_;
-  std::string last_;
+  std::string last_ = "\n";  // an empty partial and text: nothing is printed before speech
 };
 
 }  // namespace

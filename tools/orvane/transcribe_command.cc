@@ -67,7 +67,8 @@ int RunTranscribe(const Options& options) {
     const std::string document = TranscribeOne(pipeline.get(), path, progress);
     const std::optional<std::string> error = StringMember(document, "error");
     if (error) {
-      PrintError(path + ": " + *error);
+      // The reader's messages usually name the file already.
+      PrintError(error->find(path) != std::string::npos ? *error : path + ": " + *error);
       status = kExitFailure;
     }
     // JSON output keeps one line per file, error documents included, so lines match the files.
