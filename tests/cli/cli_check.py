@@ -10,6 +10,7 @@ import argparse
 import json
 import math
 import os
+import pty
 import signal
 import struct
 import subprocess
@@ -171,7 +172,7 @@ def case_unsupported_wav(a):
 
 def case_bad_rate(a):
     for rate in (["--rate", "abc"], ["--rate", "0"], ["--rate", "-16000"], ["--rate", "nan"],
-                 ["--rate", "inf"], ["--rate", "16000x"], ["--rate", "1e12"], ["--rate", ""],
+                 ["--rate", "inf"], ["--rate", "16000x"], ["--rate", "1e12"], ["--rate", ""], ["--rate", "2147483647"],
                  [], ["--rate", "16000", "--format", "u8"]):
         rc, out, err = run([a.tool, "stream"] + rate, stdin=b"\0" * 3200)
         check(rc == 2 and out == "", "%s: exit %d out %r" % (rate, rc, out))
@@ -249,6 +250,61 @@ def case_closed_pipe(a):
     os.close(write_end)
     check(proc.returncode == 1 and proc.stderr == b"", "transcribe closed pipe: %d %r"
           % (proc.returncode, proc.stderr))
+
+
+def read_pty(master):
+    chunks = []
+    while True:
+        try:
+            data = os.read(master, 4096)
+        except OSError:  # EIO once the child side is closed
+            break
+        if not data:
+            break
+        chunks.append(data)
+    os.close(master)
+    return b"".join(chunks)
+
+
+def case_terminal(a):
+    # Progress on a terminal stderr for a long file; stdout keeps its single JSON line.
+    path = os.path.join(a.work, "long.wav")
+    with wave.open(path, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(16000)
+        w.writeframes(tone(16000, 1.0) * 40)
+    master, slave = pty.openpty()
+    proc = subprocess.Popen([a.tool, "transcribe", path], stdout=subprocess.PIPE, stderr=slave)
+    os.close(slave)
+    err = read_pty(master)
+    out = proc.stdout.read().decode("utf-8")
+    proc.wait(timeout=TIMEOUT)
+    check(proc.returncode == 0, "terminal transcribe exit %d" % proc.returncode)
+    parse_document(out.strip(), True)
+    check(len(out.splitlines()) == 1, "progress leaked into stdout: %r" % out)
+    check(b"100%" in err and err.endswith(b"\r\x1b[K"), "no cleared progress line: %r" % err[-80:])
+    # A short file shows no progress.
+    master, slave = pty.openpty()
+    short = write_wav(os.path.join(a.work, "short.wav"), 16000, 1.0)
+    proc = subprocess.Popen([a.tool, "transcribe", short], stdout=subprocess.DEVNULL, stderr=slave)
+    os.close(slave)
+    err = read_pty(master)
+    proc.wait(timeout=TIMEOUT)
+    check(err == b"", "progress for a short file: %r" % err)
+    # stream --text on a terminal: the live line is cleared and the final text ends the output.
+    master, slave = pty.openpty()
+    proc = subprocess.Popen([a.tool, "stream", "--rate", "16000", "--text"], stdin=subprocess.PIPE,
+                            stdout=slave, stderr=subprocess.DEVNULL)
+    os.close(slave)
+    proc.stdin.write(tone(16000, 2.0))
+    proc.stdin.close()
+    shown = read_pty(master).decode("utf-8")
+    proc.wait(timeout=TIMEOUT)
+    check(proc.returncode == 0, "terminal stream exit %d" % proc.returncode)
+    final_line = shown.split("\x1b[K")[-1]
+    check(shown.startswith("\r\x1b[K") and final_line.endswith("\r\n") and "{" not in final_line,
+          "live line: %r" % shown)
 
 
 def case_example_c(a):

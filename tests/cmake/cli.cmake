@@ -24,7 +24,7 @@ if(ORVANE_CLI_PYTHON3)
     set(_cli_tool $<TARGET_FILE:orvane-cli>)
   endif()
   foreach(cli_case version list help transcribe missing_file unsupported_wav bad_rate stream
-                   closed_pipe example_c example_cpp)
+                   closed_pipe terminal example_c example_cpp)
     add_test(NAME orvane_cli_${cli_case}
              COMMAND ${ORVANE_CLI_PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/cli/cli_check.py
                      --case ${cli_case} --tool "${_cli_tool}"

@@ -5,9 +5,11 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -117,15 +119,21 @@ int RunStream(const Options& options) {
   if (!pipeline) return kExitFailure;
   std::unique_ptr<Session> session = pipeline->NewSession(static_cast<float>(options.rate));
   if (!session) {
-    PrintError("cannot open a session at " + std::to_string(options.rate) + " Hz");
-    return kExitFailure;
+    // Rates that pass the option check but not the library's (near the int limit once rounded
+    // to float) are still a bad --rate.
+    char rate[32];
+    std::snprintf(rate, sizeof(rate), "%.10g", options.rate);
+    PrintError(std::string("unsupported --rate ") + rate + ": the library cannot open a session at this rate");
+    return kExitUsage;
   }
   CatchInterrupt();
 
   const bool f32 = options.format == "f32le";
   const size_t sample_bytes = f32 ? 4 : 2;
-  // ~100 ms of input per block (at least one sample).
-  const size_t block_samples = std::max<size_t>(1, static_cast<size_t>(options.rate / 10.0));
+  // ~100 ms of input per block: at least one sample, and at most 2^20 so that an absurd --rate
+  // cannot ask for gigabytes of buffer.
+  const size_t block_samples =
+      std::min<size_t>(size_t{1} << 20, std::max<size_t>(1, static_cast<size_t>(options.rate / 10.0)));
   const size_t block_bytes = block_samples * sample_bytes;
   Printer printer(options.text, options.text && isatty(STDOUT_FILENO) == 1);
 
