@@ -307,6 +307,16 @@ def case_terminal(a):
           "live line: %r" % shown)
 
 
+def case_sample(a):
+    # The README's first command: the committed sample, as JSON and as text.
+    rc, out, err = run([a.tool, "transcribe", a.sample])
+    check(rc == 0, "sample: exit %d %r" % (rc, err))
+    doc = parse_document(out.strip(), True)
+    check("error" not in doc and isinstance(doc.get("text", ""), str), "sample: %r" % out)
+    rc, out, _ = run([a.tool, "transcribe", "--text", a.sample])
+    check(rc == 0 and out == doc.get("text", "") + "\n", "sample --text: %r" % out)
+
+
 def case_example_c(a):
     mono = write_wav(os.path.join(a.work, "tone16k.wav"), 16000, 1.0)
     rc, out, err = run([a.example_c, mono])
@@ -331,6 +341,7 @@ def main():
     parser.add_argument("--tool", default="")
     parser.add_argument("--example-c", default="")
     parser.add_argument("--example-cpp", default="")
+    parser.add_argument("--sample", default="")
     parser.add_argument("--work", required=True)
     a = parser.parse_args()
     a.work = os.path.join(a.work, a.case)

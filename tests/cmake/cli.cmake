@@ -24,12 +24,13 @@ if(ORVANE_CLI_PYTHON3)
     set(_cli_tool $<TARGET_FILE:orvane-cli>)
   endif()
   foreach(cli_case version list help transcribe missing_file unsupported_wav bad_rate stream
-                   closed_pipe terminal example_c example_cpp)
+                   closed_pipe terminal sample example_c example_cpp)
     add_test(NAME orvane_cli_${cli_case}
              COMMAND ${ORVANE_CLI_PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/cli/cli_check.py
                      --case ${cli_case} --tool "${_cli_tool}"
                      --example-c $<TARGET_FILE:example_c_transcribe>
                      --example-cpp $<TARGET_FILE:example_cpp_stream>
+                     --sample ${PROJECT_SOURCE_DIR}/examples/data/sample.wav
                      --work ${CMAKE_CURRENT_BINARY_DIR}/cli)
   endforeach()
 endif()
