@@ -39,10 +39,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kVocabSize = 4972;     // units of the product model
-constexpr int kChunkFrames = 43;     // feature frames per engine run
-constexpr int kChunkStride = 40;     // feature frames consumed per run (10 output rows x 4)
-constexpr int kRowsPerChunk = 10;    // output rows (40 ms each) per run
+constexpr int kVocabSize = 4972;   // units of the product model
+constexpr int kChunkFrames = 43;   // feature frames per engine run
+constexpr int kChunkStride = 40;   // feature frames consumed per run (10 output rows x 4)
+constexpr int kRowsPerChunk = 10;  // output rows (40 ms each) per run
 constexpr double kSeconds = 60.0;
 
 double Since(Clock::time_point start) {
@@ -126,7 +126,8 @@ StageTimes TimeStages(const std::vector<float>& audio44k, const std::string& mod
   {
     AudioResampler resampler(44100, 16000, 16);
     for (size_t pos = 0; pos < audio44k.size(); pos += 4410) {
-      resampler.AcceptWaveform(audio44k.data() + pos, std::min<size_t>(4410, audio44k.size() - pos));
+      resampler.AcceptWaveform(audio44k.data() + pos,
+                               std::min<size_t>(4410, audio44k.size() - pos));
       std::vector<float> out = resampler.PopAll();
       audio16k.insert(audio16k.end(), out.begin(), out.end());
     }
@@ -211,7 +212,8 @@ StageTimes TimeStages(const std::vector<float>& audio44k, const std::string& mod
   start = Clock::now();
   for (int c = 0; c < t.chunks; ++c) {
     for (int r = 0; r < kRowsPerChunk; ++r) {
-      silence_ms = endpoint.IsSilenceFrame(rows.data() + r * kVocabSize, kVocabSize) ? silence_ms + 40 : 0;
+      silence_ms =
+          endpoint.IsSilenceFrame(rows.data() + r * kVocabSize, kVocabSize) ? silence_ms + 40 : 0;
       utterance_ms += 40;
       if (endpoint.Check(silence_ms, utterance_ms, true)) {
         ++endpoints;
@@ -239,9 +241,10 @@ int main(int, char** argv) {
   std::printf("liborvane recogniser benchmark (%u hardware threads)\n",
               std::thread::hardware_concurrency());
   if (!model_embedded) {
-    std::printf("NOTE: no acoustic model is embedded in this build: sessions run the front end "
-                "only (resampling, voice activity, the recogniser's placeholder), so the whole-"
-                "recogniser figures measure the library's front end, not recognition.\n");
+    std::printf(
+        "NOTE: no acoustic model is embedded in this build: sessions run the front end "
+        "only (resampling, voice activity, the recogniser's placeholder), so the whole-"
+        "recogniser figures measure the library's front end, not recognition.\n");
   }
 
   const std::vector<float> audio16k = SpeechLike(16000, kSeconds);
@@ -257,7 +260,8 @@ int main(int, char** argv) {
   StreamSession(pipeline.get(), audio16k, 16000, nullptr);  // warm-up
   const double whole16 = StreamSession(pipeline.get(), audio16k, 16000, &final_document);
   const double whole44 = StreamSession(pipeline.get(), audio44k, 44100, nullptr);
-  std::printf("\n1. whole session, \"transcribe\" preset, 60 s in 100 ms blocks, partial after each\n");
+  std::printf(
+      "\n1. whole session, \"transcribe\" preset, 60 s in 100 ms blocks, partial after each\n");
   std::printf("  16 kHz input:   %8.1f ms   RTF %.5f  (%.0fx faster than real time)\n",
               whole16 * 1e3, whole16 / kSeconds, kSeconds / whole16);
   std::printf("  44.1 kHz input: %8.1f ms   RTF %.5f  (%.0fx faster than real time)\n",
@@ -280,10 +284,10 @@ int main(int, char** argv) {
   PrintShare("endpointing", t.endpoint, total);
   if (t.engine_ran && t.engine > 0) {
     std::printf("  engine alone: %.3f ms per chunk; rest of the library / engine = %.2f\n",
-                t.engine * 1e3 / std::max(1, t.chunks),
-                (total - t.engine) / t.engine);
-    std::printf("  (the test model's graph is trivial: with the product model the engine share "
-                "grows and this ratio falls)\n");
+                t.engine * 1e3 / std::max(1, t.chunks), (total - t.engine) / t.engine);
+    std::printf(
+        "  (the test model's graph is trivial: with the product model the engine share "
+        "grows and this ratio falls)\n");
   }
 
   // 3. Two sessions on two threads against one.
@@ -294,10 +298,12 @@ int main(int, char** argv) {
   std::thread b([&] { two_b = StreamSession(pipeline.get(), audio44k, 44100, nullptr); });
   a.join();
   b.join();
-  const double two_wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::printf("\n3. throughput, 44.1 kHz sessions: 1 thread %.1f ms for 60 s; 2 threads %.1f ms for "
-              "2 x 60 s\n  throughput ratio (2 threads / 1) = %.2f (ideal 2.00)\n",
-              one * 1e3, two_wall * 1e3, 2.0 * one / two_wall);
+  const double two_wall =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf(
+      "\n3. throughput, 44.1 kHz sessions: 1 thread %.1f ms for 60 s; 2 threads %.1f ms for "
+      "2 x 60 s\n  throughput ratio (2 threads / 1) = %.2f (ideal 2.00)\n",
+      one * 1e3, two_wall * 1e3, 2.0 * one / two_wall);
 
   // 4. Memory per additional session (each fed 1 s so its buffers exist).
   std::vector<std::unique_ptr<Session>> sessions;
@@ -311,8 +317,10 @@ int main(int, char** argv) {
     sessions.back()->AcceptWaveformF32(second.data(), static_cast<int>(second.size()));
   }
   const long after = RssKib();
-  std::printf("\n4. memory per additional 44.1 kHz session: %.1f KiB (RSS %ld -> %ld KiB over %d "
-              "sessions)\n", static_cast<double>(after - before) / kExtra, before, after, kExtra);
+  std::printf(
+      "\n4. memory per additional 44.1 kHz session: %.1f KiB (RSS %ld -> %ld KiB over %d "
+      "sessions)\n",
+      static_cast<double>(after - before) / kExtra, before, after, kExtra);
   sessions.clear();
 
   // 5. One session streaming 10 minutes: RSS after 1 minute and after 10.
@@ -326,10 +334,11 @@ int main(int, char** argv) {
     if (minute == 1) rss_1min = RssKib();
   }
   const long rss_10min = RssKib();
-  std::printf("\n5. one 44.1 kHz session streaming: RSS %ld KiB after 1 min, %ld KiB after 10 min "
-              "(ratio %.3f, growth %ld KiB)\n", rss_1min, rss_10min,
-              rss_1min > 0 ? static_cast<double>(rss_10min) / rss_1min : 0.0,
-              rss_10min - rss_1min);
+  std::printf(
+      "\n5. one 44.1 kHz session streaming: RSS %ld KiB after 1 min, %ld KiB after 10 min "
+      "(ratio %.3f, growth %ld KiB)\n",
+      rss_1min, rss_10min, rss_1min > 0 ? static_cast<double>(rss_10min) / rss_1min : 0.0,
+      rss_10min - rss_1min);
   std::printf("  partial document after 10 min: %zu bytes\n", session->Partial().size());
   return 0;
 }

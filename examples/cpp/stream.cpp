@@ -3,15 +3,15 @@
 //
 //   c++ -std=c++17 stream.cpp -o stream $(pkg-config --cflags --libs orvane)
 //   arecord -f S16_LE -r 16000 -c 1 -t raw | ./stream 16000
+#include <orvane/pipeline.h>
+#include <orvane/session.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <orvane/pipeline.h>
-#include <orvane/session.h>
 
 int main(int argc, char** argv) {
   const float rate = argc > 1 ? std::strtof(argv[1], nullptr) : 16000.0f;

@@ -172,7 +172,8 @@ def case_unsupported_wav(a):
 
 def case_bad_rate(a):
     for rate in (["--rate", "abc"], ["--rate", "0"], ["--rate", "-16000"], ["--rate", "nan"],
-                 ["--rate", "inf"], ["--rate", "16000x"], ["--rate", "1e12"], ["--rate", ""], ["--rate", "2147483647"],
+                 ["--rate", "inf"], ["--rate", "16000x"], ["--rate", "1e12"], ["--rate", ""],
+                 ["--rate", "2147483647"],
                  [], ["--rate", "16000", "--format", "u8"]):
         rc, out, err = run([a.tool, "stream"] + rate, stdin=b"\0" * 3200)
         check(rc == 2 and out == "", "%s: exit %d out %r" % (rate, rc, out))

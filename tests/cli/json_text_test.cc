@@ -13,8 +13,8 @@ TEST(StringMemberTest, FindsTopLevelStringsAmongOtherValues) {
       "\"end\":1.5e0,\"text\":\"inner\"}],\"noise\":{\"db\":-0.5,\"type\":null}}";
   EXPECT_EQ(StringMember(doc, "text"), "xin chào");
   EXPECT_EQ(StringMember(doc, "partial"), "xin");
-  EXPECT_FALSE(StringMember(doc, "is_final"));   // not a string
-  EXPECT_FALSE(StringMember(doc, "type"));       // nested members are not top-level
+  EXPECT_FALSE(StringMember(doc, "is_final"));  // not a string
+  EXPECT_FALSE(StringMember(doc, "type"));      // nested members are not top-level
   EXPECT_FALSE(StringMember(doc, "missing"));
   EXPECT_FALSE(StringMember("{}", "text"));
 }
@@ -29,11 +29,11 @@ TEST(StringMemberTest, UnescapesEverySequence) {
 }
 
 TEST(StringMemberTest, RefusesMalformedText) {
-  for (const char* bad : {"", "[]", "{", "{\"t\":\"x\"", "{\"t\":\"x\"} junk", "{\"t\" \"x\"}",
-                          "{\"t\":\"\\q\"}", "{\"t\":\"\\u12\"}", "{\"t\":\"\\ud800\"}",
-                          "{\"t\":\"\\udc00\"}", "{\"t\":\"a\nb\"}", "{\"t\":\"x\",}",
-                          "{\"a\":01,\"t\":\"x\"}", "{\"a\":1.,\"t\":\"x\"}",
-                          "{\"a\":tru,\"t\":\"x\"}", "{\"a\":[1,],\"t\":\"x\"}"}) {
+  for (const char* bad :
+       {"", "[]", "{", "{\"t\":\"x\"", "{\"t\":\"x\"} junk", "{\"t\" \"x\"}", "{\"t\":\"\\q\"}",
+        "{\"t\":\"\\u12\"}", "{\"t\":\"\\ud800\"}", "{\"t\":\"\\udc00\"}", "{\"t\":\"a\nb\"}",
+        "{\"t\":\"x\",}", "{\"a\":01,\"t\":\"x\"}", "{\"a\":1.,\"t\":\"x\"}",
+        "{\"a\":tru,\"t\":\"x\"}", "{\"a\":[1,],\"t\":\"x\"}"}) {
     EXPECT_FALSE(StringMember(bad, "t")) << bad;
   }
 }

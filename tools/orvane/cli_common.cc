@@ -1,3 +1,4 @@
+// Option parsing, pipeline set-up and stdout writing of the orvane tool.
 #include "cli_common.h"
 
 #include <cerrno>
@@ -105,7 +106,8 @@ bool ParseOptions(const std::string& command, const std::vector<std::string>& ar
     } else if (arg == "--modules" && pipeline_option) {
       out->modules = SplitCommas(value);
       if (out->modules.empty()) {
-        PrintError("--modules needs a comma-separated list of module names (see orvane list-modules)");
+        PrintError(
+            "--modules needs a comma-separated list of module names (see orvane list-modules)");
         return false;
       }
     } else if (arg == "--log-level") {

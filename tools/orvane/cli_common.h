@@ -13,13 +13,14 @@ namespace cli {
 
 // Exit statuses of the tool.
 constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;  // a file, the input or the output failed; or a result carried "error"
-constexpr int kExitUsage = 2;    // bad command line
+// A file, the input or the output failed, or a result carried "error".
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;  // bad command line
 
 struct Options {
   bool help = false;
-  bool text = false;               // plain transcript instead of JSON documents
-  bool json = false;               // list-*: the library's JSON array as it stands
+  bool text = false;  // plain transcript instead of JSON documents
+  bool json = false;  // list-*: the library's JSON array as it stands
   std::string preset = "transcribe";
   bool preset_given = false;
   std::vector<std::string> modules;  // --modules a,b,c: a hand-built pipeline instead of a preset

@@ -1,3 +1,4 @@
+// String members and string arrays read from JSON text, with full string unescaping.
 #include "json_text.h"
 
 #include <cstdint>
@@ -50,14 +51,30 @@ class Reader {
       const char e = s_[pos_++];
       char plain = 0;
       switch (e) {
-        case '"': plain = '"'; break;
-        case '\\': plain = '\\'; break;
-        case '/': plain = '/'; break;
-        case 'b': plain = '\b'; break;
-        case 'f': plain = '\f'; break;
-        case 'n': plain = '\n'; break;
-        case 'r': plain = '\r'; break;
-        case 't': plain = '\t'; break;
+        case '"':
+          plain = '"';
+          break;
+        case '\\':
+          plain = '\\';
+          break;
+        case '/':
+          plain = '/';
+          break;
+        case 'b':
+          plain = '\b';
+          break;
+        case 'f':
+          plain = '\f';
+          break;
+        case 'n':
+          plain = '\n';
+          break;
+        case 'r':
+          plain = '\r';
+          break;
+        case 't':
+          plain = '\t';
+          break;
         case 'u': {
           uint32_t cp = 0;
           if (!Hex4(&cp)) return false;
@@ -114,10 +131,14 @@ class Reader {
     for (int i = 0; i < 4; ++i) {
       const char h = s_[pos_++];
       v <<= 4;
-      if (h >= '0' && h <= '9') v |= static_cast<uint32_t>(h - '0');
-      else if (h >= 'a' && h <= 'f') v |= static_cast<uint32_t>(h - 'a' + 10);
-      else if (h >= 'A' && h <= 'F') v |= static_cast<uint32_t>(h - 'A' + 10);
-      else return false;
+      if (h >= '0' && h <= '9')
+        v |= static_cast<uint32_t>(h - '0');
+      else if (h >= 'a' && h <= 'f')
+        v |= static_cast<uint32_t>(h - 'a' + 10);
+      else if (h >= 'A' && h <= 'F')
+        v |= static_cast<uint32_t>(h - 'A' + 10);
+      else
+        return false;
     }
     *value = v;
     return true;

@@ -51,8 +51,10 @@ const char kTranscribeHelp[] =
 const char kStreamHelp[] =
     "usage: orvane stream --rate HZ [--format s16le|f32le] [OPTIONS]\n"
     "\n"
-    "Reads mono raw PCM from standard input, feeds it to one session in blocks of about 100 ms and\n"
-    "prints the partial result document as one JSON line each time the transcript changes, then the\n"
+    "Reads mono raw PCM from standard input, feeds it to one session in blocks of about 100 ms "
+    "and\n"
+    "prints the partial result document as one JSON line each time the transcript changes, then "
+    "the\n"
     "final document when the input ends (end of file or Ctrl-C). For example:\n"
     "  arecord -f S16_LE -r 16000 -c 1 -t raw | orvane stream --rate 16000 --text\n"
     "\n"
@@ -66,7 +68,8 @@ const char kStreamHelp[] =
 const char kListModulesHelp[] =
     "usage: orvane list-modules [--json]\n"
     "\n"
-    "Prints the registered module names, one per line, sorted (--json: the library's JSON array).\n";
+    "Prints the registered module names, one per line, sorted (--json: the library's JSON "
+    "array).\n";
 
 const char kListPresetsHelp[] =
     "usage: orvane list-presets [--json]\n"
@@ -103,7 +106,8 @@ int Run(int argc, char** argv) {
   if (command == "-h" || command == "--help" || command == "help") {
     return WriteOut(kMainHelp) ? kExitOk : kExitFailure;
   }
-  if (command == "--version") return WriteOut(std::string("orvane ") + orvane_version() + "\n") ? kExitOk : kExitFailure;
+  if (command == "--version")
+    return WriteOut(std::string("orvane ") + orvane_version() + "\n") ? kExitOk : kExitFailure;
 
   const char* help = nullptr;
   if (command == "transcribe") {

@@ -27,7 +27,8 @@ volatile sig_atomic_t g_interrupted = 0;
 
 void OnInterrupt(int) { g_interrupted = 1; }
 
-// Ctrl-C ends the input: read() returns EINTR (no SA_RESTART) and the final result is still printed.
+// Ctrl-C ends the input: read() returns EINTR (no SA_RESTART) and the final result is still
+// printed.
 void CatchInterrupt() {
   struct sigaction action;
   std::memset(&action, 0, sizeof(action));
@@ -94,8 +95,8 @@ class Printer {
     if (transcript == last_) return true;
     last_ = std::move(transcript);
     if (!text_) return WriteOut(document + "\n");
-    const std::string shown = StringMember(document, "partial")
-                                  .value_or(StringMember(document, "text").value_or(""));
+    const std::string shown =
+        StringMember(document, "partial").value_or(StringMember(document, "text").value_or(""));
     if (live_) return WriteOut("\r\033[K" + FitLine(shown, TerminalColumns()));
     return WriteOut(shown + "\n");
   }
@@ -123,7 +124,8 @@ int RunStream(const Options& options) {
     // to float) are still a bad --rate.
     char rate[32];
     std::snprintf(rate, sizeof(rate), "%.10g", options.rate);
-    PrintError(std::string("unsupported --rate ") + rate + ": the library cannot open a session at this rate");
+    PrintError(std::string("unsupported --rate ") + rate +
+               ": the library cannot open a session at this rate");
     return kExitUsage;
   }
   CatchInterrupt();
@@ -132,8 +134,8 @@ int RunStream(const Options& options) {
   const size_t sample_bytes = f32 ? 4 : 2;
   // ~100 ms of input per block: at least one sample, and at most 2^20 so that an absurd --rate
   // cannot ask for gigabytes of buffer.
-  const size_t block_samples =
-      std::min<size_t>(size_t{1} << 20, std::max<size_t>(1, static_cast<size_t>(options.rate / 10.0)));
+  const size_t block_samples = std::min<size_t>(
+      size_t{1} << 20, std::max<size_t>(1, static_cast<size_t>(options.rate / 10.0)));
   const size_t block_bytes = block_samples * sample_bytes;
   Printer printer(options.text, options.text && isatty(STDOUT_FILENO) == 1);
 
