@@ -348,8 +348,7 @@ def main():
     a.work = os.path.join(a.work, a.case)
     os.makedirs(a.work, exist_ok=True)
     if not a.case.startswith("example") and not a.tool:
-        print("SKIP: the command-line tool is not built (ORVANE_BUILD_TOOLS=OFF)")
-        return 0
+        fail("no --tool given for case " + a.case)
     CASES[a.case](a)
     print("PASS: " + a.case)
     return 0

@@ -18,13 +18,15 @@ target_link_libraries(example_cpp_stream PRIVATE orvane)
 
 find_program(ORVANE_CLI_PYTHON3 NAMES python3 PATHS /usr/bin NO_DEFAULT_PATH)
 if(ORVANE_CLI_PYTHON3)
-  # Top-level CMake adds tools/ after tests/, so the target is named here by generator expression.
+  set(_cli_cases example_c example_cpp)
   set(_cli_tool "")
   if(ORVANE_BUILD_TOOLS)
+    # Top-level CMake adds tools/ after tests/, so the target is named by generator expression.
+    list(APPEND _cli_cases version list help transcribe missing_file unsupported_wav bad_rate
+                           stream closed_pipe terminal sample)
     set(_cli_tool $<TARGET_FILE:orvane-cli>)
   endif()
-  foreach(cli_case version list help transcribe missing_file unsupported_wav bad_rate stream
-                   closed_pipe terminal sample example_c example_cpp)
+  foreach(cli_case ${_cli_cases})
     add_test(NAME orvane_cli_${cli_case}
              COMMAND ${ORVANE_CLI_PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/cli/cli_check.py
                      --case ${cli_case} --tool "${_cli_tool}"
