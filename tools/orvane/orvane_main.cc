@@ -34,7 +34,7 @@ const char kMainHelp[] =
 const char kPipelineOptions[] =
     "  --preset NAME        pipeline preset (default \"transcribe\"; see orvane list-presets)\n"
     "  --modules a,b,c      build the pipeline from these modules instead of a preset\n"
-    "  --log-level N        library log level on stderr: 0 trace .. 4 error, 5 silent (default 2)\n"
+    "  --log-level N        library log level on stderr: 0 trace .. 4 error, 5 silent (default 3)\n"
     "  -h, --help           show this help\n";
 
 const char kTranscribeHelp[] =
@@ -132,7 +132,9 @@ int Run(int argc, char** argv) {
     if (command == "transcribe" || command == "stream") text += kPipelineOptions;
     return WriteOut(text) ? kExitOk : kExitFailure;
   }
-  if (options.log_level >= 0) orvane_set_log_level(options.log_level);
+  // The library's INFO lines (model loaded, vocabulary size) are noise on a terminal: the tool shows
+  // warnings and errors unless asked for more.
+  orvane_set_log_level(options.log_level >= 0 ? options.log_level : 3);
 
   if (command == "transcribe") return RunTranscribe(options);
   if (command == "stream") return RunStream(options);
