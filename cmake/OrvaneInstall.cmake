@@ -20,3 +20,12 @@ install(FILES ${PROJECT_BINARY_DIR}/orvaneConfig.cmake ${PROJECT_BINARY_DIR}/orv
 
 configure_file(${PROJECT_SOURCE_DIR}/cmake/orvane.pc.in ${PROJECT_BINARY_DIR}/orvane.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/orvane.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+# With the ONNX Runtime copy fetched into third_party/, install it beside liborvane so that the
+# installed library (and the tool, which looks in ../lib) finds it without LD_LIBRARY_PATH.
+if(ORVANE_WITH_ONNXRUNTIME AND ORVANE_ORT_LIBRARY AND ORVANE_ORT_LIBRARY MATCHES "^${PROJECT_SOURCE_DIR}/")
+  get_filename_component(_ort_dir ${ORVANE_ORT_LIBRARY} DIRECTORY)
+  file(GLOB _ort_files ${_ort_dir}/libonnxruntime.so.1*)
+  install(FILES ${_ort_files} DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  set_target_properties(orvane PROPERTIES INSTALL_RPATH "\$ORIGIN")
+endif()
