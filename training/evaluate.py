@@ -1,0 +1,144 @@
+"""Character and syllable error rates on the held-out synthetic test set, per voice,
+per noise level and per text source.
+
+Backends:
+  --backend lib    through the library itself: liborvane's C interface (ctypes),
+                   pipeline preset "transcribe", orvane_transcribe_file on each WAV
+                   (beam search, endpointing and detokenisation of the library).
+  --backend torch  PyTorch greedy CTC decoding of the checkpoint on the features
+                   written by orvane-fbank (same streaming computation, no beam).
+"""
+import argparse
+import collections
+import ctypes
+import json
+import os
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+
+
+def edit_distance(a, b):
+    prev = list(range(len(b) + 1))
+    for i, x in enumerate(a, 1):
+        cur = [i] + [0] * len(b)
+        for j, y in enumerate(b, 1):
+            cur[j] = min(prev[j] + 1, cur[j - 1] + 1, prev[j - 1] + (x != y))
+        prev = cur
+    return prev[-1]
+
+
+def detokenize(units):
+    out = ""
+    for u in units:
+        if u.startswith("\u2581"):
+            if out:
+                out += " "
+            out += u[1:]
+        elif u not in ("<unk>", "<context>", "</context>"):
+            out += u
+    return out
+
+
+class TorchBackend:
+    def __init__(self, ckpt, vocab, feat_dir):
+        import numpy as np
+        import torch
+        from export import load
+        torch.set_num_threads(2)
+        self.np, self.torch = np, torch
+        self.m, _ = load(ckpt)
+        self.units = [l.split(" ")[0] for l in open(vocab, encoding="utf-8").read().split("\n") if l]
+        self.feat_dir = feat_dir
+
+    def __call__(self, uid, wav):
+        from model import StreamingCtc
+        x = self.torch.from_numpy(self.np.load(os.path.join(self.feat_dir, uid + ".npy")))
+        with self.torch.no_grad():
+            lg = self.m(x.unsqueeze(0))[0][:StreamingCtc.num_out_frames(x.shape[0])]
+        ids, prev = [], 0
+        for k in lg.argmax(-1).tolist():
+            if k != prev and k != 0:
+                ids.append(k)
+            prev = k
+        return detokenize([self.units[i] for i in ids])
+
+
+class LibBackend:
+    def __init__(self, lib):
+        self.lib = ctypes.CDLL(lib)
+        self.lib.orvane_pipeline_preset.restype = ctypes.c_void_p
+        self.lib.orvane_pipeline_preset.argtypes = [ctypes.c_char_p]
+        self.lib.orvane_transcribe_file.restype = ctypes.c_char_p
+        self.lib.orvane_transcribe_file.argtypes = [ctypes.c_void_p, ctypes.c_char_p]
+        self.lib.orvane_set_log_level.argtypes = [ctypes.c_int]
+        self.lib.orvane_set_log_level(3)
+        self.p = self.lib.orvane_pipeline_preset(b"transcribe")
+        if not self.p:
+            raise SystemExit("cannot build the transcribe pipeline")
+
+    def __call__(self, uid, wav):
+        doc = json.loads(self.lib.orvane_transcribe_file(self.p, wav.encode()).decode("utf-8"))
+        if "error" in doc:
+            raise SystemExit("%s: %s" % (wav, doc["error"]))
+        return " ".join(doc.get("text", "").split())
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--backend", choices=["lib", "torch"], default="lib")
+    ap.add_argument("--lib", default=os.path.join(HERE, "..", "build", "liborvane.so"))
+    ap.add_argument("--ckpt", default=os.path.join(HERE, "work", "ckpt", "last.pt"))
+    ap.add_argument("--vocab", default=os.path.join(HERE, "..", "assets", "asr_vocab.txt"))
+    ap.add_argument("--manifest", default=os.path.join(HERE, "work", "test.tsv"))
+    ap.add_argument("--feats", default=os.path.join(HERE, "work", "feats", "test"))
+    ap.add_argument("--sources", default=os.path.join(HERE, "work", "text", "test.txt"))
+    ap.add_argument("--limit", type=int, default=0)
+    ap.add_argument("--json", default="", help="write the figures here")
+    ap.add_argument("--show", type=int, default=5, help="print this many example errors")
+    args = ap.parse_args()
+
+    src = {}
+    if os.path.exists(args.sources):
+        for l in open(args.sources, encoding="utf-8"):
+            s, t = l.rstrip("\n").split("\t")
+            src.setdefault(t, s)
+    rows = [l.rstrip("\n").split("\t") for l in open(args.manifest, encoding="utf-8") if l.endswith("\n")]
+    if args.limit:
+        rows = rows[:args.limit]
+    dec = TorchBackend(args.ckpt, args.vocab, args.feats) if args.backend == "torch" else LibBackend(args.lib)
+    acc = collections.defaultdict(lambda: [0, 0, 0, 0, 0])  # char err, chars, syl err, syls, utts
+    t0, audio, shown = time.time(), 0.0, 0
+    for uid, wav, voice, variant, rate, pitch, noise, ref in rows:
+        hyp = dec(uid, wav)
+        audio += os.path.getsize(wav) / 32000.0
+        ce, cn = edit_distance(list(hyp), list(ref)), len(ref)
+        we, wn = edit_distance(hyp.split(), ref.split()), len(ref.split())
+        for key in ("all", "voice=" + voice, "noise=" + noise, "source=" + src.get(ref, "?")):
+            a = acc[key]
+            a[0] += ce
+            a[1] += cn
+            a[2] += we
+            a[3] += wn
+            a[4] += 1
+        if we and shown < args.show:
+            print("REF %s\nHYP %s  [%s %s %s]" % (ref, hyp, voice, variant, noise))
+            shown += 1
+    el = time.time() - t0
+    res = {}
+    print("%-24s %6s %8s %8s" % ("subset", "utts", "CER %", "SylER %"))
+    for key in sorted(acc, key=lambda k: (k != "all", k)):
+        a = acc[key]
+        res[key] = {"utts": a[4], "cer": 100.0 * a[0] / max(1, a[1]), "syl_er": 100.0 * a[2] / max(1, a[3])}
+        print("%-24s %6d %8.2f %8.2f" % (key, a[4], res[key]["cer"], res[key]["syl_er"]))
+    print("backend %s: %d utterances, %.0f s of audio in %.0f s (real-time factor %.3f)"
+          % (args.backend, len(rows), audio, el, el / max(audio, 1e-9)))
+    if args.json:
+        with open(args.json, "w") as f:
+            json.dump({"backend": args.backend, "results": res, "seconds": el, "audio_seconds": audio}, f, indent=1)
+
+
+if __name__ == "__main__":
+    main()

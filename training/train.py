@@ -1,0 +1,209 @@
+"""Trains the streaming CTC model on the synthesised corpus.
+
+Resumable: the state (model, optimiser, step, epoch, random state) is written to
+--ckpt-dir/last.pt every --save-minutes minutes and after each epoch; a rerun
+with the same arguments continues from it.  Utterances are re-scanned at the start
+of every epoch, so training may begin while synthesis is still adding data.
+"""
+import argparse
+import math
+import os
+import random
+import sys
+import time
+
+import numpy as np
+import torch
+import torch.nn.functional as F
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from model import StreamingCtc  # noqa: E402
+from vntext import sentence_units  # noqa: E402
+
+
+def load_vocab(path):
+    units = [l.rstrip("\n").split(" ")[0] for l in open(path, encoding="utf-8") if l.strip()]
+    return units, {u: i for i, u in enumerate(units)}
+
+
+def scan(manifests, feat_dirs, unit_id):
+    items = []
+    for man, fd in zip(manifests, feat_dirs):
+        if not os.path.exists(man):
+            continue
+        for line in open(man, encoding="utf-8"):
+            if not line.endswith("\n"):
+                continue
+            p = line.rstrip("\n").split("\t")
+            if len(p) < 8:
+                continue
+            npy = os.path.join(fd, p[0] + ".npy")
+            if not os.path.exists(npy):
+                continue
+            units = sentence_units(p[7])
+            if units is None:
+                continue
+            items.append((p[0], npy, [unit_id.get(u, 1) for u in units]))
+    return items
+
+
+class FeatCache:
+    def __init__(self):
+        self.d = {}
+
+    def get(self, path):
+        x = self.d.get(path)
+        if x is None:
+            x = np.load(path)
+            self.d[path] = x
+        return x
+
+
+def make_batches(items, cache, max_frames, rng):
+    lens = [(cache.get(it[1]).shape[0], k) for k, it in enumerate(items)]
+    lens.sort()
+    batches, cur, cur_max = [], [], 0
+    for n, k in lens:
+        m = max(cur_max, n)
+        if cur and m * (len(cur) + 1) > max_frames:
+            batches.append(cur)
+            cur, m = [], n
+        cur.append(k)
+        cur_max = m
+    if cur:
+        batches.append(cur)
+    rng.shuffle(batches)
+    return batches
+
+
+def spec_augment(x, mean, rng):
+    t = x.shape[0]
+    x = x.copy()
+    for _ in range(2):
+        w = rng.randint(0, 8)
+        f0 = rng.randint(0, 80 - w)
+        x[:, f0:f0 + w] = mean[f0:f0 + w]
+    for _ in range(min(3, t // 100)):
+        w = rng.randint(0, 15)
+        t0 = rng.randint(0, max(0, t - w))
+        x[t0:t0 + w] = mean
+    return x
+
+
+def lr_at(step, peak, warm):
+    step = max(step, 1)
+    return peak * min(step / warm, math.sqrt(warm / step))
+
+
+def save(path, state):
+    tmp = path + ".tmp"
+    torch.save(state, tmp)
+    os.replace(tmp, path)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    here = os.path.dirname(os.path.abspath(__file__))
+    ap.add_argument("--vocab", default=os.path.join(here, "work", "text", "units.txt"))
+    ap.add_argument("--manifest", action="append", default=None)
+    ap.add_argument("--feats", action="append", default=None)
+    ap.add_argument("--ckpt-dir", default=os.path.join(here, "work", "ckpt"))
+    ap.add_argument("--epochs", type=int, default=40)
+    ap.add_argument("--max-frames", type=int, default=12000, help="padded feature frames per batch")
+    ap.add_argument("--peak-lr", type=float, default=1.5e-3)
+    ap.add_argument("--warmup", type=int, default=300)
+    ap.add_argument("--layers", type=int, default=6)
+    ap.add_argument("--seed", type=int, default=9)
+    ap.add_argument("--threads", type=int, default=2)
+    ap.add_argument("--save-minutes", type=float, default=5.0)
+    ap.add_argument("--stop-at", default="", help="UTC HH:MM; stop and save when reached")
+    args = ap.parse_args()
+    manifests = args.manifest or [os.path.join(here, "work", "train.tsv")]
+    feat_dirs = args.feats or [os.path.join(here, "work", "feats", "train")]
+
+    torch.set_num_threads(args.threads)
+    torch.manual_seed(args.seed)
+    os.makedirs(args.ckpt_dir, exist_ok=True)
+    units, unit_id = load_vocab(args.vocab)
+    cache = FeatCache()
+    model = StreamingCtc(len(units), layers=args.layers)
+    opt = torch.optim.Adam(model.parameters(), lr=args.peak_lr, betas=(0.9, 0.98), eps=1e-9, weight_decay=1e-6)
+    step, epoch = 0, 0
+    rng = random.Random(args.seed)
+    last = os.path.join(args.ckpt_dir, "last.pt")
+    if os.path.exists(last):
+        st = torch.load(last)
+        model.load_state_dict(st["model"])
+        opt.load_state_dict(st["opt"])
+        step, epoch = st["step"], st["epoch"]
+        rng.setstate(st["rng"])
+        print("resumed from step %d epoch %d" % (step, epoch), flush=True)
+    else:
+        items = scan(manifests, feat_dirs, unit_id)
+        sample = np.concatenate([cache.get(it[1]) for it in items[:800]])
+        model.feat_mean.copy_(torch.from_numpy(sample.mean(0)))
+        model.feat_istd.copy_(torch.from_numpy(1.0 / (sample.std(0) + 1e-3)))
+        print("feature stats from %d utterances" % min(800, len(items)), flush=True)
+    mean_np = model.feat_mean.numpy().copy()
+
+    def state():
+        return {"model": model.state_dict(), "opt": opt.state_dict(), "step": step, "epoch": epoch,
+                "rng": rng.getstate(), "cfg": model.cfg, "vocab_size": len(units)}
+
+    last_save = time.time()
+    while epoch < args.epochs:
+        items = scan(manifests, feat_dirs, unit_id)
+        batches = make_batches(items, cache, args.max_frames, rng)
+        total_sec = sum(cache.get(it[1]).shape[0] for it in items) / 100.0
+        print("epoch %d: %d utterances, %.2f h, %d batches" % (epoch, len(items), total_sec / 3600, len(batches)),
+              flush=True)
+        model.train()
+        t0, audio, loss_sum, nb = time.time(), 0.0, 0.0, 0
+        for bi, b in enumerate(batches):
+            xs = [spec_augment(cache.get(items[k][1]), mean_np, rng) for k in b]
+            ys = [items[k][2] for k in b]
+            tmax = max(x.shape[0] for x in xs)
+            # pad with the raw-feature mean would change what the model sees at the real end of an
+            # utterance; pad with zeros like the library's last chunk does
+            feats = torch.zeros(len(xs), tmax, 80)
+            for i, x in enumerate(xs):
+                feats[i, :x.shape[0]] = torch.from_numpy(x)
+            in_lens = torch.tensor([StreamingCtc.num_out_frames(x.shape[0]) for x in xs])
+            tgt = torch.tensor([u for y in ys for u in y])
+            tgt_lens = torch.tensor([len(y) for y in ys])
+            for g in opt.param_groups:
+                g["lr"] = lr_at(step + 1, args.peak_lr, args.warmup)
+            logits = model(feats)
+            lp = F.log_softmax(logits, dim=-1).transpose(0, 1)
+            loss = F.ctc_loss(lp, tgt, in_lens, tgt_lens, blank=0, reduction="sum", zero_infinity=True) / len(b)
+            opt.zero_grad()
+            loss.backward()
+            torch.nn.utils.clip_grad_norm_(model.parameters(), 5.0)
+            opt.step()
+            step += 1
+            audio += sum(x.shape[0] for x in xs) / 100.0
+            loss_sum += loss.item()
+            nb += 1
+            if step % 20 == 0:
+                el = time.time() - t0
+                print("step %d ep %d [%d/%d] loss %.3f lr %.2e  %.0f s audio in %.0f s (%.3f s/s)"
+                      % (step, epoch, bi + 1, len(batches), loss_sum / nb, opt.param_groups[0]["lr"], audio, el,
+                         el / max(audio, 1)), flush=True)
+                loss_sum, nb = 0.0, 0
+            if time.time() - last_save > args.save_minutes * 60:
+                save(last, state())
+                last_save = time.time()
+            if args.stop_at and time.strftime("%H:%M", time.gmtime()) >= args.stop_at:
+                save(last, state())
+                print("stop time reached at step %d" % step, flush=True)
+                return
+        epoch += 1
+        save(last, state())
+        save(os.path.join(args.ckpt_dir, "epoch%03d.pt" % epoch), {"model": model.state_dict(), "cfg": model.cfg,
+                                                                     "step": step, "epoch": epoch})
+        last_save = time.time()
+        print("epoch %d done, step %d, %.0f s" % (epoch, step, time.time() - t0), flush=True)
+
+
+if __name__ == "__main__":
+    main()
