@@ -30,7 +30,7 @@ constexpr size_t kMaxSessions = 8;
 constexpr int kMaxOps = 48;
 // Work budget of one input, in 16 kHz samples handed to the modules: a rate of 1 Hz turns every
 // input sample into 16000, so block sizes are scaled down to stay within it.
-constexpr double kMaxOutputSamplesPerBlock = 1 << 19;
+constexpr double kMaxOutputSamplesPerBlock = 1 << 15;
 
 struct SessionSlot {
   orvane_session_t* handle;
@@ -70,7 +70,7 @@ float TakeRate(FuzzedDataProvider* p) {
 // A block size for a session at `rate`, kept within the work budget; negative on request.
 int TakeCount(FuzzedDataProvider* p, float rate) {
   if (p->ConsumeIntegralInRange<int>(0, 7) == 0) return p->PickValueInArray(kBadCounts);
-  int n = p->ConsumeBool() ? p->PickValueInArray(kCounts) : p->ConsumeIntegralInRange<int>(0, 20000);
+  int n = p->ConsumeBool() ? p->PickValueInArray(kCounts) : p->ConsumeIntegralInRange<int>(0, 8000);
   if (std::isfinite(rate) && rate >= 1.0f) {
     const double limit = kMaxOutputSamplesPerBlock * rate / 16000.0;
     if (n > limit) n = static_cast<int>(limit);
