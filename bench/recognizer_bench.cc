@@ -41,7 +41,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kVocabSize = 4972;   // units of the product model
 constexpr int kChunkFrames = 43;   // feature frames per engine run
-constexpr int kChunkStride = 40;   // feature frames consumed per run (10 output rows x 4)
+constexpr int kChunkStride = 43;   // chunks do not overlap, as in the recognition module
 constexpr int kRowsPerChunk = 10;  // output rows (40 ms each) per run
 constexpr double kSeconds = 60.0;
 
@@ -137,7 +137,7 @@ StageTimes TimeStages(const std::vector<float>& audio44k, const std::string& mod
   }
   t.resample = Since(start);
 
-  // Features, 100 ms at a time; chunks of 43 frames advancing by 40 (3 frames of look-ahead).
+  // Features, 100 ms at a time, cut into non-overlapping 43-frame chunks.
   std::vector<std::vector<float>> chunks;
   start = Clock::now();
   {
