@@ -43,6 +43,7 @@ def main():
 
     att, cnn = zero_caches()
     ex = (torch.zeros(1, 43, 80), torch.zeros(1, 1, dtype=torch.int64), att, cnn)
+    os.makedirs(os.path.dirname(os.path.abspath(args.out)), exist_ok=True)
     tmp = args.out + ".tmp"
     with torch.no_grad():
         torch.onnx.export(StepWrapper(m), ex, tmp, opset_version=17, do_constant_folding=True,

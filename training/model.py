@@ -172,6 +172,11 @@ class StreamingCtc(nn.Module):
         self.head = nn.Linear(d, vocab)
         self.drop = nn.Dropout(dropout)
 
+    def normalise(self, x):
+        # The clip bounds the zero frames that pad the last chunk: a filter that is always at the
+        # energy floor (-23) would otherwise turn a padded 0 into a value in the thousands.
+        return ((x - self.feat_mean) * self.feat_istd).clamp(-10.0, 10.0)
+
     @staticmethod
     def num_out_frames(n_feat):
         full, rest = divmod(n_feat, CHUNK_IN)
@@ -183,7 +188,7 @@ class StreamingCtc(nn.Module):
         n = (t + CHUNK_IN - 1) // CHUNK_IN
         # normalise first, then pad: the library pads raw features with zeros, so pad raw values
         x = F.pad(feats, (0, 0, 0, n * CHUNK_IN - t))
-        x = (x - self.feat_mean) * self.feat_istd
+        x = self.normalise(x)
         x = self.sub(x.reshape(b * n, CHUNK_IN, f)).reshape(b, n * CHUNK_OUT, -1)
         x = self.drop(x)
         tt = n * CHUNK_OUT
@@ -201,8 +206,7 @@ class StreamingCtc(nn.Module):
         """One chunk as the library runs it; shapes as in the module docstring."""
         d, h = self.cfg["d"], self.cfg["heads"]
         dk = d // h
-        x = (chunk - self.feat_mean) * self.feat_istd
-        x = self.sub(x)                                                   # [1, 10, d]
+        x = self.sub(self.normalise(chunk))                                                 # [1, 10, d]
         j = torch.arange(LEFT).unsqueeze(0)
         invalid = (j + offset) < LEFT                                     # [1, 40] cache frames before the stream
         cache_mask = torch.cat([invalid.float() * NEG, torch.zeros(1, CHUNK_OUT)], dim=1)  # [1, 50]

@@ -59,7 +59,7 @@ class FeatCache:
         return x
 
 
-def make_batches(items, cache, max_frames, rng):
+def make_batches(items, cache, max_frames, rng, shuffle=True):
     lens = [(cache.get(it[1]).shape[0], k) for k, it in enumerate(items)]
     lens.sort()
     batches, cur, cur_max = [], [], 0
@@ -72,7 +72,8 @@ def make_batches(items, cache, max_frames, rng):
         cur_max = m
     if cur:
         batches.append(cur)
-    rng.shuffle(batches)
+    if shuffle:
+        rng.shuffle(batches)
     return batches
 
 
@@ -90,9 +91,12 @@ def spec_augment(x, mean, rng):
     return x
 
 
-def lr_at(step, peak, warm):
+def lr_at(step, peak, warm, hold=0):
+    """Linear warm-up to `peak`, flat until step `hold`, then inverse square root decay."""
     step = max(step, 1)
-    return peak * min(step / warm, math.sqrt(warm / step))
+    if step < warm:
+        return peak * step / warm
+    return peak * math.sqrt(max(warm, hold) / max(step, warm, hold))
 
 
 def save(path, state):
@@ -113,6 +117,14 @@ def main():
     ap.add_argument("--peak-lr", type=float, default=1.5e-3)
     ap.add_argument("--warmup", type=int, default=300)
     ap.add_argument("--layers", type=int, default=6)
+    ap.add_argument("--sorted-epochs", type=int, default=1)
+    ap.add_argument("--subset", type=int, default=0,
+                    help="use only this many utterances (a fixed random choice): a small set that the model "
+                         "can only fit by listening gets CTC out of its blank/prior plateau quickly")
+    ap.add_argument("--max-steps", type=int, default=0)
+    ap.add_argument("--hold", type=int, default=0, help="keep the peak learning rate up to this step")
+    ap.add_argument("--max-len", type=int, default=0,
+                    help="only utterances of at most this many feature frames (curriculum: short first)")
     ap.add_argument("--seed", type=int, default=9)
     ap.add_argument("--threads", type=int, default=2)
     ap.add_argument("--save-minutes", type=float, default=5.0)
@@ -141,8 +153,11 @@ def main():
     else:
         items = scan(manifests, feat_dirs, unit_id)
         sample = np.concatenate([cache.get(it[1]) for it in items[:800]])
+        # statistics of frames above the energy floor: digital silence (every filter at -23) would
+        # otherwise double the spread and shrink the speech contrast the model sees
+        sample = sample[sample.max(1) > -20.0]
         model.feat_mean.copy_(torch.from_numpy(sample.mean(0)))
-        model.feat_istd.copy_(torch.from_numpy(1.0 / (sample.std(0) + 1e-3)))
+        model.feat_istd.copy_(torch.from_numpy(1.0 / np.maximum(sample.std(0), 0.5)))
         print("feature stats from %d utterances" % min(800, len(items)), flush=True)
     mean_np = model.feat_mean.numpy().copy()
 
@@ -153,7 +168,12 @@ def main():
     last_save = time.time()
     while epoch < args.epochs:
         items = scan(manifests, feat_dirs, unit_id)
-        batches = make_batches(items, cache, args.max_frames, rng)
+        if args.max_len:
+            items = [it for it in items if cache.get(it[1]).shape[0] <= args.max_len]
+        if args.subset:
+            items = random.Random(args.seed).sample(items, min(args.subset, len(items)))
+        # the first epochs go from short to long utterances: CTC finds its alignments much sooner
+        batches = make_batches(items, cache, args.max_frames, rng, shuffle=epoch >= args.sorted_epochs)
         total_sec = sum(cache.get(it[1]).shape[0] for it in items) / 100.0
         print("epoch %d: %d utterances, %.2f h, %d batches" % (epoch, len(items), total_sec / 3600, len(batches)),
               flush=True)
@@ -172,7 +192,7 @@ def main():
             tgt = torch.tensor([u for y in ys for u in y])
             tgt_lens = torch.tensor([len(y) for y in ys])
             for g in opt.param_groups:
-                g["lr"] = lr_at(step + 1, args.peak_lr, args.warmup)
+                g["lr"] = lr_at(step + 1, args.peak_lr, args.warmup, args.hold)
             logits = model(feats)
             lp = F.log_softmax(logits, dim=-1).transpose(0, 1)
             loss = F.ctc_loss(lp, tgt, in_lens, tgt_lens, blank=0, reduction="sum", zero_infinity=True) / len(b)
@@ -193,6 +213,10 @@ def main():
             if time.time() - last_save > args.save_minutes * 60:
                 save(last, state())
                 last_save = time.time()
+            if args.max_steps and step >= args.max_steps:
+                save(last, state())
+                print("step limit reached at step %d" % step, flush=True)
+                return
             if args.stop_at and time.strftime("%H:%M", time.gmtime()) >= args.stop_at:
                 save(last, state())
                 print("stop time reached at step %d" % step, flush=True)
