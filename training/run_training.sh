@@ -18,10 +18,10 @@ $PY -u train.py --max-len 220 --sorted-epochs 0 --max-frames 5000 --warmup 50 --
     --peak-lr 1e-3 --epochs 1000 --max-steps 2000 > work/train.log 2>&1
 # Phase 2: all utterances, 1e-3 up to step 3500, then inverse square root decay.
 $PY -u train.py --sorted-epochs 0 --max-frames 5000 --warmup 50 --hold 3500 --peak-lr 1e-3 \
-    --epochs 1000 --max-steps ${PHASE2_STEPS:-5000} >> work/train.log 2>&1
+    --epochs 1000 --max-steps ${PHASE2_STEPS:-4592} >> work/train.log 2>&1
 # Phase 3: a lower constant learning rate to settle.
 $PY -u train.py --sorted-epochs 0 --max-frames 5000 --warmup 1 --hold 100000 --peak-lr 3e-4 \
-    --epochs 1000 --max-steps ${PHASE3_STEPS:-6000} >> work/train.log 2>&1
+    --epochs 1000 --max-steps ${PHASE3_STEPS:-6441} >> work/train.log 2>&1
 
 $PY export.py --ckpt work/ckpt/last.pt --ref-feats work/feats/test/t0000_vi_clean.npy \
     work/feats/test/t0001_vi-vn-x-central_20.npy work/feats/test/t0002_vi-vn-x-south_10.npy \
