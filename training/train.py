@@ -122,6 +122,8 @@ def main():
                     help="use only this many utterances (a fixed random choice): a small set that the model "
                          "can only fit by listening gets CTC out of its blank/prior plateau quickly")
     ap.add_argument("--max-steps", type=int, default=0)
+    ap.add_argument("--init", default="", help="start from the weights of this checkpoint (e.g. the committed "
+                                               "checkpoint/final.pt) when --ckpt-dir holds no last.pt")
     ap.add_argument("--hold", type=int, default=0, help="keep the peak learning rate up to this step")
     ap.add_argument("--max-len", type=int, default=0,
                     help="only utterances of at most this many feature frames (curriculum: short first)")
@@ -150,6 +152,11 @@ def main():
         step, epoch = st["step"], st["epoch"]
         rng.setstate(st["rng"])
         print("resumed from step %d epoch %d" % (step, epoch), flush=True)
+    elif args.init:
+        st = torch.load(args.init)
+        model.load_state_dict(st["model"])
+        step = st.get("step", 0)
+        print("initialised from %s (step %d); new optimiser" % (args.init, step), flush=True)
     else:
         items = scan(manifests, feat_dirs, unit_id)
         sample = np.concatenate([cache.get(it[1]) for it in items[:800]])

@@ -1,0 +1,31 @@
+#!/bin/sh
+# The whole recipe, in the order it was run here (see README.md for the time of each step).
+# Run from the repository root after building orvane-fbank; generated files go to training/work/.
+set -e
+cd "$(dirname "$0")"
+PY=/usr/bin/python3
+export OMP_WAIT_POLICY=PASSIVE OPENBLAS_NUM_THREADS=1
+
+$PY corpus.py --seed 9
+$PY tts.py --text work/text/train.txt --out work/wav/train --manifest work/train.tsv --num 5000 --seed 1 --jobs 2
+$PY feats.py --manifest work/train.tsv --feats work/feats/train
+$PY tts.py --test --text work/text/test.txt --out work/wav/test --manifest work/test.tsv --test-sentences 120 --seed 2 --jobs 1
+$PY feats.py --manifest work/test.tsv --feats work/feats/test
+
+# Phase 1: utterances of at most 2.2 s only, constant learning rate, 2000 steps: CTC leaves its
+# blank/prior plateau here (on all data at once it had not after 800 steps).
+$PY -u train.py --max-len 220 --sorted-epochs 0 --max-frames 5000 --warmup 50 --hold 100000 \
+    --peak-lr 1e-3 --epochs 1000 --max-steps 2000 > work/train.log 2>&1
+# Phase 2: all utterances, 1e-3 up to step 3500, then inverse square root decay.
+$PY -u train.py --sorted-epochs 0 --max-frames 5000 --warmup 50 --hold 3500 --peak-lr 1e-3 \
+    --epochs 1000 --max-steps ${PHASE2_STEPS:-4592} >> work/train.log 2>&1
+# Phase 3: a lower constant learning rate to settle.
+$PY -u train.py --sorted-epochs 0 --max-frames 5000 --warmup 1 --hold 100000 --peak-lr 3e-4 \
+    --epochs 1000 --max-steps ${PHASE3_STEPS:-6441} >> work/train.log 2>&1
+
+$PY export.py --ckpt work/ckpt/last.pt --ref-feats work/feats/test/t0000_vi_clean.npy \
+    work/feats/test/t0001_vi-vn-x-central_20.npy work/feats/test/t0002_vi-vn-x-south_10.npy \
+    work/feats/test/t0050_vi_clean.npy work/feats/test/t0100_vi-vn-x-south_clean.npy
+g++ -std=c++17 -O2 -I../third_party/onnxruntime/include check/check_stream.cc -o work/check_stream \
+    -L../third_party/onnxruntime/lib -lonnxruntime -Wl,-rpath,"$(cd ../third_party/onnxruntime/lib && pwd)"
+work/check_stream ../assets/asr_model.onnx $(cat work/check/pairs.txt)
