@@ -22,6 +22,8 @@ $PY -u train.py --sorted-epochs 0 --max-frames 5000 --warmup 50 --hold 3500 --pe
 # Phase 3: a lower constant learning rate to settle.
 $PY -u train.py --sorted-epochs 0 --max-frames 5000 --warmup 1 --hold 100000 --peak-lr 3e-4 \
     --epochs 1000 --max-steps ${PHASE3_STEPS:-6441} >> work/train.log 2>&1
+$PY -u train.py --sorted-epochs 0 --max-frames 5000 --warmup 1 --hold 100000 --peak-lr 1.5e-4 \
+    --epochs 1000 --max-steps ${PHASE4_STEPS:-7501} >> work/train.log 2>&1
 
 $PY export.py --ckpt work/ckpt/last.pt --ref-feats work/feats/test/t0000_vi_clean.npy \
     work/feats/test/t0001_vi-vn-x-central_20.npy work/feats/test/t0002_vi-vn-x-south_10.npy \
