@@ -95,6 +95,7 @@ class ORVANE_EXPORT OrvaneModule : public Module {
   Status Load(Engine* engine, const void* model, size_t size, const char* vocab, size_t vocab_size,
               const char* origin);
   void StartStream();
+  void ClearSegments();
   std::vector<Tensor> BuildInputs(std::vector<float> chunk);
   void RestoreStates(std::vector<Tensor>* inputs);
   // Steps the search over the first `rows` rows of `logits` (`width` scores each). Output frame t

@@ -154,14 +154,7 @@ void OrvaneModule::StartStream() {
   attention_cache_.assign(kAttentionCacheSize, 0.0f);
   conv_cache_.assign(kConvCacheSize, 0.0f);
   chunk_offset_ = 0;
-  committed_texts_.clear();
-  blank_run_frames_ = 0;
-  segment_frames_ = 0;
-  segment_has_text_ = false;
-  tracker_->Reset();
-  feature_frames_consumed_ = 0;
-  pending_segments_.clear();
-  tail_written_text_.clear();
+  ClearSegments();
 }
 
 std::unique_ptr<Module> OrvaneModule::Clone() const {
@@ -180,6 +173,11 @@ void OrvaneModule::Reset() {
   if (endpoint_) endpoint_->Reset();
   std::fill(attention_cache_.begin(), attention_cache_.end(), 0.0f);
   std::fill(conv_cache_.begin(), conv_cache_.end(), 0.0f);
+  ClearSegments();
+}
+
+// Committed texts, segment counters and segment times back to the start of a stream.
+void OrvaneModule::ClearSegments() {
   committed_texts_.clear();
   blank_run_frames_ = 0;
   segment_frames_ = 0;
