@@ -58,9 +58,9 @@ def from_man():
     return [" ".join(out)]
 
 
-def from_html():
+def from_html(pattern):
     out = []
-    for f in sorted(glob.glob("/usr/share/doc/maint-guide-vi/html/*.html")):
+    for f in sorted(glob.glob(pattern, recursive=True)):
         t = open(f, encoding="utf-8", errors="ignore").read()
         t = re.sub(r"(?s)<(script|style|pre)[^>]*>.*?</\1>", " . ", t)
         t = re.sub(r"<[^>]+>", " ", t)
@@ -92,11 +92,25 @@ def to_sentences(texts, max_len=22):
     return out
 
 
+def write_outputs(out, vocab, train, test):
+    with open(os.path.join(out, "units.txt"), "w", encoding="utf-8") as f:
+        for i, u in enumerate(vocab):
+            f.write("%s %d\n" % (u, i))
+    with open(os.path.join(out, "train.txt"), "w", encoding="utf-8") as f:
+        f.writelines("%s\t%s\n" % x for x in train)
+    with open(os.path.join(out, "test.txt"), "w", encoding="utf-8") as f:
+        f.writelines("%s\t%s\n" % x for x in test)
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--out", default=os.path.join(os.path.dirname(__file__), "work", "text"))
     ap.add_argument("--seed", type=int, default=9)
     ap.add_argument("--everyday", type=int, default=40000)
+    ap.add_argument("--dict", type=int, default=3000, help="random dictionary phrases")
+    ap.add_argument("--vocab", default="",
+                    help="keep this vocabulary (e.g. ../assets/asr_vocab.txt, to go on training a model) "
+                         "instead of building one; sentences it cannot write are dropped")
     args = ap.parse_args()
     os.makedirs(args.out, exist_ok=True)
     r = random.Random(args.seed)
@@ -107,8 +121,9 @@ def main():
     sources = {
         "gettext": to_sentences(from_mo()),
         "manpages": to_sentences(from_man()),
-        "maintguide": to_sentences(from_html()),
-        "dict": to_sentences(from_hunspell(r, 3000)),
+        "maintguide": to_sentences(from_html("/usr/share/doc/maint-guide-vi/html/*.html")),
+        "officehelp": to_sentences(from_html("/usr/share/libreoffice/help/vi/text/**/*.html")),
+        "dict": to_sentences(from_hunspell(r, args.dict)),
     }
     train, test = [], []
     for name, sents in sources.items():
@@ -128,6 +143,20 @@ def main():
     train = [(n, s) for n, s in train if s not in test_set]
     print("everyday    %6d train, %d test" % (len(gen_train), sum(1 for n, _ in test if n == "everyday")))
 
+    if args.vocab:
+        vocab = [l.split(" ")[0] for l in open(args.vocab, encoding="utf-8") if l.strip()]
+        known = set(vocab)
+
+        def writable(s):
+            u = sentence_units(s)
+            return u is not None and all(x in known for x in u)
+        dropped = sum(1 for _, s in train + test if not writable(s))
+        train = [(n, s) for n, s in train if writable(s)]
+        test = [(n, s) for n, s in test if writable(s)]
+        print("kept vocabulary %s (%d units); dropped %d sentences it cannot write" % (args.vocab, len(vocab), dropped))
+        write_outputs(args.out, vocab, train, test)
+        return
+
     units = collections.Counter()
     for _, s in train:
         units.update(sentence_units(s))
@@ -137,13 +166,7 @@ def main():
         for u in sentence_units(s):
             units.setdefault(u, 0)
     vocab = ["<blank>", "<unk>"] + sorted(units, key=lambda u: (not u.startswith(WB), u))
-    with open(os.path.join(args.out, "units.txt"), "w", encoding="utf-8") as f:
-        for i, u in enumerate(vocab):
-            f.write("%s %d\n" % (u, i))
-    with open(os.path.join(args.out, "train.txt"), "w", encoding="utf-8") as f:
-        f.writelines("%s\t%s\n" % x for x in train)
-    with open(os.path.join(args.out, "test.txt"), "w", encoding="utf-8") as f:
-        f.writelines("%s\t%s\n" % x for x in test)
+    write_outputs(args.out, vocab, train, test)
     print("train %d sentences, test %d, vocabulary %d units (%d unseen in train)"
           % (len(train), len(test), len(vocab), sum(1 for u in units if units[u] == 0)))
 
