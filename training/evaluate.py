@@ -15,6 +15,7 @@ import json
 import os
 import sys
 import time
+import unicodedata
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
@@ -28,6 +29,15 @@ def edit_distance(a, b):
             cur[j] = min(prev[j] + 1, cur[j - 1] + 1, prev[j - 1] + (x != y))
         prev = cur
     return prev[-1]
+
+
+_TONE_MARKS = {"\u0300", "\u0301", "\u0303", "\u0309", "\u0323"}
+
+
+def strip_tones(text):
+    """The text with its five tone marks removed (vowel marks such as ă ô ơ kept)."""
+    d = unicodedata.normalize("NFD", text)
+    return unicodedata.normalize("NFC", "".join(c for c in d if c not in _TONE_MARKS))
 
 
 def detokenize(units):
@@ -109,13 +119,15 @@ def main():
     if args.limit:
         rows = rows[:args.limit]
     dec = TorchBackend(args.ckpt, args.vocab, args.feats) if args.backend == "torch" else LibBackend(args.lib)
-    acc = collections.defaultdict(lambda: [0, 0, 0, 0, 0])  # char err, chars, syl err, syls, utts
+    # char err, chars, syl err, syls, utts, syl err with tones ignored
+    acc = collections.defaultdict(lambda: [0, 0, 0, 0, 0, 0])
     t0, audio, shown = time.time(), 0.0, 0
     for uid, wav, voice, variant, rate, pitch, noise, ref in rows:
         hyp = dec(uid, wav)
         audio += os.path.getsize(wav) / 32000.0
         ce, cn = edit_distance(list(hyp), list(ref)), len(ref)
         we, wn = edit_distance(hyp.split(), ref.split()), len(ref.split())
+        te = edit_distance(strip_tones(hyp).split(), strip_tones(ref).split())
         for key in ("all", "voice=" + voice, "noise=" + noise, "source=" + src.get(ref, "?")):
             a = acc[key]
             a[0] += ce
@@ -123,16 +135,19 @@ def main():
             a[2] += we
             a[3] += wn
             a[4] += 1
+            a[5] += te
         if we and shown < args.show:
             print("REF %s\nHYP %s  [%s %s %s]" % (ref, hyp, voice, variant, noise))
             shown += 1
     el = time.time() - t0
     res = {}
-    print("%-24s %6s %8s %8s" % ("subset", "utts", "CER %", "SylER %"))
+    print("%-24s %6s %8s %8s %14s" % ("subset", "utts", "CER %", "SylER %", "toneless SylER"))
     for key in sorted(acc, key=lambda k: (k != "all", k)):
         a = acc[key]
-        res[key] = {"utts": a[4], "cer": 100.0 * a[0] / max(1, a[1]), "syl_er": 100.0 * a[2] / max(1, a[3])}
-        print("%-24s %6d %8.2f %8.2f" % (key, a[4], res[key]["cer"], res[key]["syl_er"]))
+        res[key] = {"utts": a[4], "cer": 100.0 * a[0] / max(1, a[1]), "syl_er": 100.0 * a[2] / max(1, a[3]),
+                    "toneless_syl_er": 100.0 * a[5] / max(1, a[3])}
+        print("%-24s %6d %8.2f %8.2f %14.2f" % (key, a[4], res[key]["cer"], res[key]["syl_er"],
+                                                res[key]["toneless_syl_er"]))
     print("backend %s: %d utterances, %.0f s of audio in %.0f s (real-time factor %.3f)"
           % (args.backend, len(rows), audio, el, el / max(audio, 1e-9)))
     if args.json:

@@ -31,3 +31,16 @@ $PY export.py --ckpt work/ckpt/last.pt --ref-feats work/feats/test/t0000_vi_clea
 g++ -std=c++17 -O2 -I../third_party/onnxruntime/include check/check_stream.cc -o work/check_stream \
     -L../third_party/onnxruntime/lib -lonnxruntime -Wl,-rpath,"$(cd ../third_party/onnxruntime/lib && pwd)"
 work/check_stream ../assets/asr_model.onnx $(cat work/check/pairs.txt)
+
+# Second run (a later session), from the weights above (checkpoint/final.pt) with the vocabulary
+# kept: a larger and more varied corpus (789 more conversation sentences, the LibreOffice help
+# prose, four times as many dictionary phrases), 14000 new utterances weighted towards everyday
+# speech and dictionary syllables (they replace the first run's files in work/), then the same
+# export and check as above.
+$PY corpus.py --seed 9 --dict 12000 --vocab ../assets/asr_vocab.txt
+$PY tts.py --text work/text/train.txt --out work/wav/train --manifest work/train.tsv --num 14000 --seed 11 \
+    --jobs 2 --weights everyday=0.4,gettext=0.12,manpages=0.07,maintguide=0.07,officehelp=0.12,dict=0.22
+$PY feats.py --manifest work/train.tsv --feats work/feats/train
+$PY tts.py --test --text work/text/test.txt --out work/wav/test --manifest work/test.tsv --test-sentences 120 \
+    --seed 2 --jobs 1
+$PY feats.py --manifest work/test.tsv --feats work/feats/test
