@@ -15,10 +15,11 @@ import json
 import os
 import sys
 import time
-import unicodedata
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
+
+from vntext import strip_tone  # noqa: E402
 
 
 def edit_distance(a, b):
@@ -29,15 +30,6 @@ def edit_distance(a, b):
             cur[j] = min(prev[j] + 1, cur[j - 1] + 1, prev[j - 1] + (x != y))
         prev = cur
     return prev[-1]
-
-
-_TONE_MARKS = {"\u0300", "\u0301", "\u0303", "\u0309", "\u0323"}
-
-
-def strip_tones(text):
-    """The text with its five tone marks removed (vowel marks such as ă ô ơ kept)."""
-    d = unicodedata.normalize("NFD", text)
-    return unicodedata.normalize("NFC", "".join(c for c in d if c not in _TONE_MARKS))
 
 
 def detokenize(units):
@@ -127,7 +119,7 @@ def main():
         audio += os.path.getsize(wav) / 32000.0
         ce, cn = edit_distance(list(hyp), list(ref)), len(ref)
         we, wn = edit_distance(hyp.split(), ref.split()), len(ref.split())
-        te = edit_distance(strip_tones(hyp).split(), strip_tones(ref).split())
+        te = edit_distance([strip_tone(x)[0] for x in hyp.split()], [strip_tone(x)[0] for x in ref.split()])
         for key in ("all", "voice=" + voice, "noise=" + noise, "source=" + src.get(ref, "?")):
             a = acc[key]
             a[0] += ce
