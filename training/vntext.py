@@ -141,8 +141,9 @@ def read_digits(s):
 
 
 def _numbers(text):
-    # dates 12/5/2024, times 10:30, decimals 3,5, thousands 1.000, plain integers
-    text = re.sub(r"\b(\d{1,2})/(\d{1,2})/(\d{4})\b",
+    # dates 12/5/2024 (a "ngày" already written before the date is not read twice), times 10:30,
+    # decimals 3,5, thousands 1.000, plain integers
+    text = re.sub(r"\b(?:ngày\s+)?(\d{1,2})/(\d{1,2})/(\d{4})\b",
                   lambda m: "ngày %s tháng %s năm %s" % (read_number(int(m[1])), read_number(int(m[2])),
                                                         read_number(int(m[3]))), text)
     text = re.sub(r"\b(\d{1,2}):(\d{2})\b",
