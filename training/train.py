@@ -128,6 +128,9 @@ def main():
     ap.add_argument("--max-len", type=int, default=0,
                     help="only utterances of at most this many feature frames (curriculum: short first)")
     ap.add_argument("--seed", type=int, default=9)
+    ap.add_argument("--dropout", type=float, default=0.1)
+    ap.add_argument("--no-specaug", action="store_true",
+                    help="no SpecAugment masks (for a model that underfits: the audio keeps its noise)")
     ap.add_argument("--threads", type=int, default=2)
     ap.add_argument("--save-minutes", type=float, default=5.0)
     ap.add_argument("--stop-at", default="", help="UTC HH:MM; stop and save when reached")
@@ -140,7 +143,7 @@ def main():
     os.makedirs(args.ckpt_dir, exist_ok=True)
     units, unit_id = load_vocab(args.vocab)
     cache = FeatCache()
-    model = StreamingCtc(len(units), layers=args.layers)
+    model = StreamingCtc(len(units), layers=args.layers, dropout=args.dropout)
     opt = torch.optim.Adam(model.parameters(), lr=args.peak_lr, betas=(0.9, 0.98), eps=1e-9, weight_decay=1e-6)
     step, epoch = 0, 0
     rng = random.Random(args.seed)
@@ -187,7 +190,8 @@ def main():
         model.train()
         t0, audio, loss_sum, nb = time.time(), 0.0, 0.0, 0
         for bi, b in enumerate(batches):
-            xs = [spec_augment(cache.get(items[k][1]), mean_np, rng) for k in b]
+            xs = [cache.get(items[k][1]) if args.no_specaug else spec_augment(cache.get(items[k][1]), mean_np, rng)
+                  for k in b]
             ys = [items[k][2] for k in b]
             tmax = max(x.shape[0] for x in xs)
             # pad with the raw-feature mean would change what the model sees at the real end of an
