@@ -13,6 +13,7 @@ import collections
 import ctypes
 import json
 import os
+import subprocess
 import sys
 import time
 
@@ -30,6 +31,25 @@ def edit_distance(a, b):
             cur[j] = min(prev[j] + 1, cur[j - 1] + 1, prev[j - 1] + (x != y))
         prev = cur
     return prev[-1]
+
+
+class Phonemiser:
+    """Syllables as the espeak-ng voice pronounces them (`espeak-ng -q -x`), one call per
+    distinct syllable and voice. Where the voice says two spellings alike (s/x, d/gi/r, tr/ch,
+    final n/ng in the south) only context can tell them apart."""
+
+    def __init__(self):
+        self.cache = {}
+
+    def __call__(self, voice, text):
+        out = []
+        for syl in text.split():
+            key = (voice, syl)
+            if key not in self.cache:
+                p = subprocess.run(["espeak-ng", "-q", "-x", "-v", voice, syl], capture_output=True, text=True)
+                self.cache[key] = p.stdout.strip().strip("_|") or syl
+            out.append(self.cache[key])
+        return out
 
 
 def detokenize(units):
@@ -100,6 +120,9 @@ def main():
     ap.add_argument("--limit", type=int, default=0)
     ap.add_argument("--json", default="", help="write the figures here")
     ap.add_argument("--show", type=int, default=5, help="print this many example errors")
+    ap.add_argument("--homophones", action="store_true",
+                    help="also count syllable errors over espeak-ng's phonemes of each syllable in the voice "
+                         "that spoke it: a syllable the voice pronounces like the reference is not an error")
     args = ap.parse_args()
 
     src = {}
@@ -111,35 +134,40 @@ def main():
     if args.limit:
         rows = rows[:args.limit]
     dec = TorchBackend(args.ckpt, args.vocab, args.feats) if args.backend == "torch" else LibBackend(args.lib)
-    # char err, chars, syl err, syls, utts, syl err with tones ignored
-    acc = collections.defaultdict(lambda: [0, 0, 0, 0, 0, 0])
-    t0, audio, shown = time.time(), 0.0, 0
+    t0, audio, decoded = time.time(), 0.0, []
     for uid, wav, voice, variant, rate, pitch, noise, ref in rows:
-        hyp = dec(uid, wav)
+        decoded.append((voice, variant, noise, ref, dec(uid, wav)))
         audio += os.path.getsize(wav) / 32000.0
+    el = time.time() - t0
+
+    phon = Phonemiser() if args.homophones else None
+    # char err, chars, syl err, syls, utts, syl err with tones ignored, syl err over espeak-ng phonemes
+    acc = collections.defaultdict(lambda: [0] * 7)
+    shown = 0
+    for voice, variant, noise, ref, hyp in decoded:
         ce, cn = edit_distance(list(hyp), list(ref)), len(ref)
         we, wn = edit_distance(hyp.split(), ref.split()), len(ref.split())
         te = edit_distance([strip_tone(x)[0] for x in hyp.split()], [strip_tone(x)[0] for x in ref.split()])
+        pe = edit_distance(phon(voice, hyp), phon(voice, ref)) if phon else 0
         for key in ("all", "voice=" + voice, "noise=" + noise, "source=" + src.get(ref, "?")):
             a = acc[key]
-            a[0] += ce
-            a[1] += cn
-            a[2] += we
-            a[3] += wn
-            a[4] += 1
-            a[5] += te
+            for i, v in enumerate((ce, cn, we, wn, 1, te, pe)):
+                a[i] += v
         if we and shown < args.show:
             print("REF %s\nHYP %s  [%s %s %s]" % (ref, hyp, voice, variant, noise))
             shown += 1
-    el = time.time() - t0
     res = {}
-    print("%-24s %6s %8s %8s %14s" % ("subset", "utts", "CER %", "SylER %", "toneless SylER"))
+    print("%-24s %6s %8s %8s %14s %14s" % ("subset", "utts", "CER %", "SylER %", "toneless SylER",
+                                           "phonemic SylER" if phon else ""))
     for key in sorted(acc, key=lambda k: (k != "all", k)):
         a = acc[key]
         res[key] = {"utts": a[4], "cer": 100.0 * a[0] / max(1, a[1]), "syl_er": 100.0 * a[2] / max(1, a[3]),
                     "toneless_syl_er": 100.0 * a[5] / max(1, a[3])}
-        print("%-24s %6d %8.2f %8.2f %14.2f" % (key, a[4], res[key]["cer"], res[key]["syl_er"],
-                                                res[key]["toneless_syl_er"]))
+        if phon:
+            res[key]["phonemic_syl_er"] = 100.0 * a[6] / max(1, a[3])
+        print("%-24s %6d %8.2f %8.2f %14.2f %14s" % (key, a[4], res[key]["cer"], res[key]["syl_er"],
+                                                     res[key]["toneless_syl_er"],
+                                                     "%.2f" % res[key]["phonemic_syl_er"] if phon else ""))
     print("backend %s: %d utterances, %.0f s of audio in %.0f s (real-time factor %.3f)"
           % (args.backend, len(rows), audio, el, el / max(audio, 1e-9)))
     if args.json:
