@@ -9,6 +9,7 @@ import argparse
 import math
 import os
 import random
+import signal
 import sys
 import time
 
@@ -133,8 +134,20 @@ def main():
                     help="no SpecAugment masks (for a model that underfits: the audio keeps its noise)")
     ap.add_argument("--threads", type=int, default=2)
     ap.add_argument("--save-minutes", type=float, default=5.0)
-    ap.add_argument("--stop-at", default="", help="UTC HH:MM; stop and save when reached")
+    ap.add_argument("--stop-at", default="", help="UTC HH:MM (the next time it comes, even past midnight); "
+                                                  "stop and save when reached")
     args = ap.parse_args()
+    deadline = None
+    if args.stop_at:
+        hh, mm = (int(x) for x in args.stop_at.split(":"))
+        now = time.time()
+        deadline = now - now % 86400 + hh * 3600 + mm * 60
+        if deadline <= now:
+            deadline += 86400
+    # SIGTERM or Ctrl-C ends the run at the next step boundary, with last.pt saved
+    stop_signal = []
+    for sig in (signal.SIGTERM, signal.SIGINT):
+        signal.signal(sig, lambda num, frame: stop_signal.append(num))
     manifests = args.manifest or [os.path.join(here, "work", "train.tsv")]
     feat_dirs = args.feats or [os.path.join(here, "work", "feats", "train")]
 
@@ -228,9 +241,9 @@ def main():
                 save(last, state())
                 print("step limit reached at step %d" % step, flush=True)
                 return
-            if args.stop_at and time.strftime("%H:%M", time.gmtime()) >= args.stop_at:
+            if (deadline and time.time() >= deadline) or stop_signal:
                 save(last, state())
-                print("stop time reached at step %d" % step, flush=True)
+                print("%s at step %d" % ("stopped by signal" if stop_signal else "stop time reached", step), flush=True)
                 return
         epoch += 1
         save(last, state())
