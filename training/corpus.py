@@ -111,6 +111,9 @@ def main():
     ap.add_argument("--vocab", default="",
                     help="keep this vocabulary (e.g. ../assets/asr_vocab.txt, to go on training a model) "
                          "instead of building one; sentences it cannot write are dropped")
+    ap.add_argument("--keep-test", default="",
+                    help="held-out set of an earlier run (its test.txt): kept as the test set and its sentences "
+                         "dropped from train, so that a larger pool can be drawn without touching the test set")
     args = ap.parse_args()
     os.makedirs(args.out, exist_ok=True)
     r = random.Random(args.seed)
@@ -140,6 +143,11 @@ def main():
     test_set = set(s for _, s in test)
     test += [("everyday", s) for s in sorted(set(gen_test)) if s not in set(gen_train)]
     test_set = set(s for _, s in test)
+    if args.keep_test:
+        # this run's own split stays out of train as well: it only changes which sentences are drawn
+        test = [tuple(l.rstrip("\n").split("\t", 1)) for l in open(args.keep_test, encoding="utf-8") if l.strip()]
+        test_set |= set(s for _, s in test)
+        print("kept the held-out set of %s (%d sentences)" % (args.keep_test, len(test)))
     train = [(n, s) for n, s in train if s not in test_set]
     print("everyday    %6d train, %d test" % (len(gen_train), sum(1 for n, _ in test if n == "everyday")))
 
