@@ -149,7 +149,10 @@ def main():
         we, wn = edit_distance(hyp.split(), ref.split()), len(ref.split())
         te = edit_distance([strip_tone(x)[0] for x in hyp.split()], [strip_tone(x)[0] for x in ref.split()])
         pe = edit_distance(phon(voice, hyp), phon(voice, ref)) if phon else 0
-        for key in ("all", "voice=" + voice, "noise=" + noise, "source=" + src.get(ref, "?")):
+        keys = ["all", "voice=" + voice, "noise=" + noise, "source=" + src.get(ref, "?")]
+        if src.get(ref) != "dict":  # real text, without the random syllable strings
+            keys.append("sentences")
+        for key in keys:
             a = acc[key]
             for i, v in enumerate((ce, cn, we, wn, 1, te, pe)):
                 a[i] += v
