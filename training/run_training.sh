@@ -72,3 +72,36 @@ $PY export.py --ckpt work/ckpt/last.pt --ref-feats work/feats/test/t0000_vi_clea
     work/feats/test/t0050_vi_clean.npy work/feats/test/t0100_vi-vn-x-south_clean.npy
 work/check_stream ../assets/asr_model.onnx $(cat work/check/pairs.txt)
 $PY evaluate.py --backend lib --homophones
+
+# Third run (a later session), from the second run's weights and optimiser state (work/ckpt/last.pt):
+# a three times larger text pool with the same held-out set (--keep-test), then nine fresh sets of
+# 14000 utterances (seeds 14-22; more dictionary strings) synthesised one after another while training
+# went on. Each phase trains on the newest set and the one before it; a phase ended when the next set
+# was ready (the step limits below are where they ended) or when the learning rate stepped down.
+$PY corpus.py --seed 9 --everyday 120000 --dict 36000 --vocab ../assets/asr_vocab.txt \
+    --keep-test work/text/test.txt --out work/text_big
+W=everyday=0.38,dict=0.28,gettext=0.11,officehelp=0.10,manpages=0.065,maintguide=0.065
+for S in 14 15 16 17 18 19 20 21 22; do
+    $PY tts.py --text work/text_big/train.txt --out work/wav/train$S --manifest work/train$S.tsv --num 14000 \
+        --seed $S --jobs 2 --weights $W
+    $PY feats.py --manifest work/train$S.tsv --feats work/feats/train$S
+done
+pair() { echo "--manifest work/train$1.tsv --feats work/feats/train$1 --manifest work/train$2.tsv --feats work/feats/train$2"; }
+T="$PY -u train.py --vocab ../assets/asr_vocab.txt --sorted-epochs 0 --max-frames 5000 --warmup 1 --hold 1000000 --epochs 1000"
+$T $ALL --peak-lr 3e-4 --max-steps 23341 > work/train3.log 2>&1
+$T $(pair 14 3) --peak-lr 3e-4 --max-steps 24141 >> work/train3.log 2>&1
+$T $(pair 15 14) --peak-lr 3e-4 --max-steps 24937 >> work/train3.log 2>&1
+$T $(pair 16 15) --peak-lr 3e-4 --max-steps 25687 >> work/train3.log 2>&1
+$T $(pair 17 16) --peak-lr 3e-4 --max-steps 26464 >> work/train3.log 2>&1
+$T $(pair 18 17) --peak-lr 3e-4 --max-steps 26677 >> work/train3.log 2>&1
+$T $(pair 18 17) --peak-lr 1.5e-4 --max-steps 27189 >> work/train3.log 2>&1
+$T $(pair 19 18) --peak-lr 1.5e-4 --max-steps 28055 >> work/train3.log 2>&1
+$T $(pair 20 19) --peak-lr 1.5e-4 --max-steps 28499 >> work/train3.log 2>&1
+$T $(pair 20 19) --peak-lr 6e-5 --max-steps 28730 >> work/train3.log 2>&1
+$T $(pair 21 20) --peak-lr 6e-5 --max-steps 29557 >> work/train3.log 2>&1
+$T $(pair 22 21) --peak-lr 6e-5 --max-steps 30744 >> work/train3.log 2>&1
+$PY export.py --ckpt work/ckpt/last.pt --ref-feats work/feats/test/t0000_vi_clean.npy \
+    work/feats/test/t0001_vi-vn-x-central_20.npy work/feats/test/t0002_vi-vn-x-south_10.npy \
+    work/feats/test/t0050_vi_clean.npy work/feats/test/t0100_vi-vn-x-south_clean.npy
+work/check_stream ../assets/asr_model.onnx $(cat work/check/pairs.txt)
+$PY evaluate.py --backend lib --homophones
