@@ -140,7 +140,6 @@ def main():
     gen_test = to_sentences(everyday.generate(400, args.seed + 1000, conv_test))
     gen_test += to_sentences(conv_test)
     train += [("everyday", s) for s in gen_train]
-    test_set = set(s for _, s in test)
     test += [("everyday", s) for s in sorted(set(gen_test)) if s not in set(gen_train)]
     test_set = set(s for _, s in test)
     if args.keep_test:
