@@ -172,6 +172,23 @@ class StreamingCtc(nn.Module):
         self.head = nn.Linear(d, vocab)
         self.drop = nn.Dropout(dropout)
 
+    def load_grown(self, state):
+        """Loads the weights of a model with fewer layers. The missing layers go on top; their
+        residual branches start at zero and their closing norm copies the last trained layer's,
+        so the deeper model starts close to the trained one and the new layers learn from there."""
+        own = self.state_dict()
+        trained = 1 + max(int(k.split(".")[1]) for k in state if k.startswith("layers."))
+        if trained > len(self.layers) or set(state) - set(own):
+            raise ValueError("the checkpoint is not a shallower model of this shape")
+        self.load_state_dict(state, strict=False)
+        with torch.no_grad():
+            for layer in self.layers[trained:]:
+                for lin in (layer.ff1.l2, layer.att.out, layer.conv.pw2, layer.ff2.l2):
+                    lin.weight.zero_()
+                    lin.bias.zero_()
+                layer.norm.load_state_dict(self.layers[trained - 1].norm.state_dict())
+        return trained
+
     def normalise(self, x):
         # The clip bounds the zero frames that pad the last chunk: a filter that is always at the
         # energy floor (-23) would otherwise turn a padded 0 into a value in the thousands.

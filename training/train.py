@@ -124,7 +124,8 @@ def main():
                          "can only fit by listening gets CTC out of its blank/prior plateau quickly")
     ap.add_argument("--max-steps", type=int, default=0)
     ap.add_argument("--init", default="", help="start from the weights of this checkpoint (e.g. the committed "
-                                               "checkpoint/final.pt) when --ckpt-dir holds no last.pt")
+                                               "checkpoint/final.pt) when --ckpt-dir holds no last.pt; a checkpoint "
+                                               "with fewer layers than --layers is grown by new layers on top")
     ap.add_argument("--hold", type=int, default=0, help="keep the peak learning rate up to this step")
     ap.add_argument("--max-len", type=int, default=0,
                     help="only utterances of at most this many feature frames (curriculum: short first)")
@@ -170,7 +171,10 @@ def main():
         print("resumed from step %d epoch %d" % (step, epoch), flush=True)
     elif args.init:
         st = torch.load(args.init)
-        model.load_state_dict(st["model"])
+        if st["cfg"]["layers"] < args.layers:
+            print("grown from %d to %d layers" % (model.load_grown(st["model"]), args.layers), flush=True)
+        else:
+            model.load_state_dict(st["model"])
         step = st.get("step", 0)
         print("initialised from %s (step %d); new optimiser" % (args.init, step), flush=True)
     else:
