@@ -6,6 +6,26 @@ cd "$(dirname "$0")"
 PY=/usr/bin/python3
 export OMP_WAIT_POLICY=PASSIVE OPENBLAS_NUM_THREADS=1
 
+# Exports a checkpoint into assets/, checks the export chunk by chunk against PyTorch and evaluates
+# it through the library.
+finish() {
+    $PY export.py --ckpt "$1" --ref-feats work/feats/test/t0000_vi_clean.npy \
+        work/feats/test/t0001_vi-vn-x-central_20.npy work/feats/test/t0002_vi-vn-x-south_10.npy \
+        work/feats/test/t0050_vi_clean.npy work/feats/test/t0100_vi-vn-x-south_clean.npy
+    work/check_stream ../assets/asr_model.onnx $(cat work/check/pairs.txt)
+    $PY evaluate.py --backend lib --homophones
+}
+# Synthesises fresh training sets of 14000 utterances from the larger text pool, one per seed:
+# fresh_sets WEIGHTS SEED...
+fresh_sets() {
+    w=$1; shift
+    for S in "$@"; do
+        $PY tts.py --text work/text_big/train.txt --out work/wav/train$S --manifest work/train$S.tsv --num 14000 \
+            --seed $S --jobs 2 --weights $w
+        $PY feats.py --manifest work/train$S.tsv --feats work/feats/train$S
+    done
+}
+
 $PY corpus.py --seed 9
 $PY tts.py --text work/text/train.txt --out work/wav/train --manifest work/train.tsv --num 5000 --seed 1 --jobs 2
 $PY feats.py --manifest work/train.tsv --feats work/feats/train
@@ -25,12 +45,10 @@ $PY -u train.py --sorted-epochs 0 --max-frames 5000 --warmup 1 --hold 100000 --p
 $PY -u train.py --sorted-epochs 0 --max-frames 5000 --warmup 1 --hold 100000 --peak-lr 1.5e-4 \
     --epochs 1000 --max-steps ${PHASE4_STEPS:-7501} >> work/train.log 2>&1
 
-$PY export.py --ckpt work/ckpt/last.pt --ref-feats work/feats/test/t0000_vi_clean.npy \
-    work/feats/test/t0001_vi-vn-x-central_20.npy work/feats/test/t0002_vi-vn-x-south_10.npy \
-    work/feats/test/t0050_vi_clean.npy work/feats/test/t0100_vi-vn-x-south_clean.npy
+# the stream check is plain ONNX Runtime, independent of the library
 g++ -std=c++17 -O2 -I../third_party/onnxruntime/include check/check_stream.cc -o work/check_stream \
     -L../third_party/onnxruntime/lib -lonnxruntime -Wl,-rpath,"$(cd ../third_party/onnxruntime/lib && pwd)"
-work/check_stream ../assets/asr_model.onnx $(cat work/check/pairs.txt)
+finish work/ckpt/last.pt
 
 # Second run (a later session), from the weights above (checkpoint/final.pt) with the vocabulary
 # kept: a larger and more varied corpus (789 more conversation sentences, the LibreOffice help
@@ -67,11 +85,7 @@ $PY -u train.py --vocab ../assets/asr_vocab.txt $ALL --sorted-epochs 0 --max-fra
     --peak-lr 1.5e-4 --epochs 1000 --max-steps 20903 >> work/train2.log 2>&1
 $PY -u train.py --vocab ../assets/asr_vocab.txt $ALL --sorted-epochs 0 --max-frames 5000 --warmup 1 --hold 1000000 \
     --peak-lr 6e-5 --epochs 1000 --max-steps 22391 >> work/train2.log 2>&1
-$PY export.py --ckpt work/ckpt/last.pt --ref-feats work/feats/test/t0000_vi_clean.npy \
-    work/feats/test/t0001_vi-vn-x-central_20.npy work/feats/test/t0002_vi-vn-x-south_10.npy \
-    work/feats/test/t0050_vi_clean.npy work/feats/test/t0100_vi-vn-x-south_clean.npy
-work/check_stream ../assets/asr_model.onnx $(cat work/check/pairs.txt)
-$PY evaluate.py --backend lib --homophones
+finish work/ckpt/last.pt
 
 # Third run (a later session), from the second run's weights and optimiser state (work/ckpt/last.pt):
 # a three times larger text pool with the same held-out set (--keep-test), then nine fresh sets of
@@ -81,11 +95,7 @@ $PY evaluate.py --backend lib --homophones
 $PY corpus.py --seed 9 --everyday 120000 --dict 36000 --vocab ../assets/asr_vocab.txt \
     --keep-test work/text/test.txt --out work/text_big
 W=everyday=0.38,dict=0.28,gettext=0.11,officehelp=0.10,manpages=0.065,maintguide=0.065
-for S in 14 15 16 17 18 19 20 21 22; do
-    $PY tts.py --text work/text_big/train.txt --out work/wav/train$S --manifest work/train$S.tsv --num 14000 \
-        --seed $S --jobs 2 --weights $W
-    $PY feats.py --manifest work/train$S.tsv --feats work/feats/train$S
-done
+fresh_sets $W 14 15 16 17 18 19 20 21 22
 pair() { echo "--manifest work/train$1.tsv --feats work/feats/train$1 --manifest work/train$2.tsv --feats work/feats/train$2"; }
 T="$PY -u train.py --vocab ../assets/asr_vocab.txt --sorted-epochs 0 --max-frames 5000 --warmup 1 --hold 1000000 --epochs 1000"
 $T $ALL --peak-lr 3e-4 --max-steps 23341 > work/train3.log 2>&1
@@ -100,20 +110,12 @@ $T $(pair 20 19) --peak-lr 1.5e-4 --max-steps 28499 >> work/train3.log 2>&1
 $T $(pair 20 19) --peak-lr 6e-5 --max-steps 28730 >> work/train3.log 2>&1
 $T $(pair 21 20) --peak-lr 6e-5 --max-steps 29557 >> work/train3.log 2>&1
 $T $(pair 22 21) --peak-lr 6e-5 --max-steps 30744 >> work/train3.log 2>&1
-$PY export.py --ckpt work/ckpt/last.pt --ref-feats work/feats/test/t0000_vi_clean.npy \
-    work/feats/test/t0001_vi-vn-x-central_20.npy work/feats/test/t0002_vi-vn-x-south_10.npy \
-    work/feats/test/t0050_vi_clean.npy work/feats/test/t0100_vi-vn-x-south_clean.npy
-work/check_stream ../assets/asr_model.onnx $(cat work/check/pairs.txt)
-$PY evaluate.py --backend lib --homophones
+finish work/ckpt/last.pt
 
 # The fourth run: eight more fresh sets (seeds 23-30) with fewer dictionary strings, the learning rate
 # stepping down from 6e-5 to 1.5e-5; each phase pairs the newest set with one last seen long ago.
 W4=everyday=0.42,dict=0.20,gettext=0.12,officehelp=0.10,manpages=0.08,maintguide=0.08
-for S in 23 24 25 26 27 28 29 30; do
-    $PY tts.py --text work/text_big/train.txt --out work/wav/train$S --manifest work/train$S.tsv --num 14000 \
-        --seed $S --jobs 2 --weights $W4
-    $PY feats.py --manifest work/train$S.tsv --feats work/feats/train$S
-done
+fresh_sets $W4 23 24 25 26 27 28 29 30
 snap() { cp work/ckpt/last.pt work/ckpt/avg_$1.pt; }
 $T $(pair 16 17) --peak-lr 6e-5 --max-steps 31442 >> work/train4.log 2>&1
 $T $(pair 23 14) --peak-lr 6e-5 --max-steps 32300 >> work/train4.log 2>&1
@@ -131,8 +133,4 @@ $T $(pair 29 20) --peak-lr 1.5e-5 --max-steps 35859 >> work/train4.log 2>&1 && s
 # the mean of the last five checkpoints is the committed model (0.02 points better than the last one)
 $PY average.py --out work/ckpt/avg.pt work/ckpt/avg_1.pt work/ckpt/avg_2.pt work/ckpt/avg_3.pt \
     work/ckpt/avg_4.pt work/ckpt/avg_5.pt
-$PY export.py --ckpt work/ckpt/avg.pt --ref-feats work/feats/test/t0000_vi_clean.npy \
-    work/feats/test/t0001_vi-vn-x-central_20.npy work/feats/test/t0002_vi-vn-x-south_10.npy \
-    work/feats/test/t0050_vi_clean.npy work/feats/test/t0100_vi-vn-x-south_clean.npy
-work/check_stream ../assets/asr_model.onnx $(cat work/check/pairs.txt)
-$PY evaluate.py --backend lib --homophones
+finish work/ckpt/avg.pt

@@ -18,9 +18,13 @@ from model import StreamingCtc, stream  # noqa: E402
 VOCAB = 12
 
 
+def tiny(layers, vocab=VOCAB):
+    return StreamingCtc(vocab, d=16, heads=4, layers=layers, ffn=32, sub_ch=4, dropout=0.0).eval()
+
+
 def trained(layers, seed):
     torch.manual_seed(seed)
-    m = StreamingCtc(VOCAB, d=16, heads=4, layers=layers, ffn=32, sub_ch=4, dropout=0.0)
+    m = tiny(layers)
     with torch.no_grad():
         for p in m.parameters():  # a fresh model has zeroed biases and unit norms: make them count
             p.add_(0.1 * torch.randn_like(p))
@@ -34,7 +38,7 @@ class GrowTest(unittest.TestCase):
 
     def test_new_layers_start_as_the_last_trained_norm(self):
         small = trained(2, seed=3)
-        big = StreamingCtc(VOCAB, d=16, heads=4, layers=4, ffn=32, sub_ch=4, dropout=0.0).eval()
+        big = tiny(4)
         self.assertEqual(big.load_grown(small.state_dict()), 2)
         hidden = []
         small.layers[1].register_forward_hook(lambda mod, inp, out: hidden.append(out))
@@ -48,7 +52,7 @@ class GrowTest(unittest.TestCase):
                 self.assertTrue(torch.equal(big.state_dict()[name], value), name)
 
     def test_grown_model_still_streams_exactly(self):
-        big = StreamingCtc(VOCAB, d=16, heads=4, layers=3, ffn=32, sub_ch=4, dropout=0.0).eval()
+        big = tiny(3)
         big.load_grown(trained(1, seed=4).state_dict())
         with torch.no_grad():
             big.layers[2].ff1.l2.weight.add_(0.1)  # as after some training
@@ -56,10 +60,10 @@ class GrowTest(unittest.TestCase):
             self.assertTrue(torch.allclose(stream(big, self.feats[0]), whole, atol=1e-4))
 
     def test_deeper_or_foreign_checkpoints_are_refused(self):
-        small = StreamingCtc(VOCAB, d=16, heads=4, layers=2, ffn=32, sub_ch=4, dropout=0.0)
+        small = tiny(2)
         with self.assertRaises(ValueError):
             small.load_grown(trained(3, seed=5).state_dict())
-        other = StreamingCtc(VOCAB + 1, d=16, heads=4, layers=1, ffn=32, sub_ch=4, dropout=0.0)
+        other = tiny(1, vocab=VOCAB + 1)
         with self.assertRaises(RuntimeError):  # same names, other shapes
             small.load_grown(other.state_dict())
 
