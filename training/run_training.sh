@@ -66,8 +66,11 @@ $PY feats.py --manifest work/test.tsv --feats work/feats/test
 # Training of the second run: three epochs at 5e-4 from the committed weights (new optimiser),
 # five more without dropout and time-frequency masks (the model underfitted: training error as high
 # as test error; afterwards it overfitted, 4.8 % against 10.5 % CER), then 14000 fresh utterances
-# (seed 12) with the regularisation back and a falling rate.
-$PY -u train.py --vocab ../assets/asr_vocab.txt --init checkpoint/final.pt --sorted-epochs 0 --max-frames 5000 \
+# (seed 12) with the regularisation back and a falling rate. (Here the first run's weights were the
+# committed checkpoint/final.pt of the time; a rerun starts from its own first run, moved aside so
+# that train.py does not resume it with the old optimiser.)
+mv work/ckpt work/ckpt1
+$PY -u train.py --vocab ../assets/asr_vocab.txt --init work/ckpt1/last.pt --sorted-epochs 0 --max-frames 5000 \
     --warmup 1 --hold 1000000 --peak-lr 5e-4 --epochs 1000 --max-steps 10204 > work/train2.log 2>&1
 $PY -u train.py --vocab ../assets/asr_vocab.txt --sorted-epochs 0 --max-frames 5000 --warmup 1 --hold 1000000 \
     --peak-lr 5e-4 --epochs 1000 --dropout 0 --no-specaug --max-steps 14709 >> work/train2.log 2>&1
