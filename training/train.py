@@ -117,7 +117,8 @@ def main():
     ap.add_argument("--max-frames", type=int, default=12000, help="padded feature frames per batch")
     ap.add_argument("--peak-lr", type=float, default=1.5e-3)
     ap.add_argument("--warmup", type=int, default=300)
-    ap.add_argument("--layers", type=int, default=6)
+    ap.add_argument("--layers", type=int, default=0,
+                    help="encoder depth; default: that of the checkpoint it resumes or starts from, 6 for a new model")
     ap.add_argument("--sorted-epochs", type=int, default=1)
     ap.add_argument("--subset", type=int, default=0,
                     help="use only this many utterances (a fixed random choice): a small set that the model "
@@ -157,22 +158,23 @@ def main():
     os.makedirs(args.ckpt_dir, exist_ok=True)
     units, unit_id = load_vocab(args.vocab)
     cache = FeatCache()
-    model = StreamingCtc(len(units), layers=args.layers, dropout=args.dropout)
+    last = os.path.join(args.ckpt_dir, "last.pt")
+    resuming = os.path.exists(last)
+    st = torch.load(last) if resuming else torch.load(args.init) if args.init else None
+    layers = args.layers or (st["cfg"]["layers"] if st else 6)
+    model = StreamingCtc(len(units), layers=layers, dropout=args.dropout)
     opt = torch.optim.Adam(model.parameters(), lr=args.peak_lr, betas=(0.9, 0.98), eps=1e-9, weight_decay=1e-6)
     step, epoch = 0, 0
     rng = random.Random(args.seed)
-    last = os.path.join(args.ckpt_dir, "last.pt")
-    if os.path.exists(last):
-        st = torch.load(last)
+    if resuming:
         model.load_state_dict(st["model"])
         opt.load_state_dict(st["opt"])
         step, epoch = st["step"], st["epoch"]
         rng.setstate(st["rng"])
         print("resumed from step %d epoch %d" % (step, epoch), flush=True)
     elif args.init:
-        st = torch.load(args.init)
-        if st["cfg"]["layers"] < args.layers:
-            print("grown from %d to %d layers" % (model.load_grown(st["model"]), args.layers), flush=True)
+        if st["cfg"]["layers"] < layers:
+            print("grown from %d to %d layers" % (model.load_grown(st["model"]), layers), flush=True)
         else:
             model.load_state_dict(st["model"])
         step = st.get("step", 0)
