@@ -92,11 +92,12 @@ def spec_augment(x, mean, rng):
     return x
 
 
-def lr_at(step, peak, warm, hold=0):
-    """Linear warm-up to `peak`, flat until step `hold`, then inverse square root decay."""
+def lr_at(step, peak, warm, hold=0, start=0):
+    """Linear warm-up to `peak` over `warm` steps after step `start` (where a fresh optimiser began),
+    flat until step `hold`, then inverse square root decay."""
     step = max(step, 1)
-    if step < warm:
-        return peak * step / warm
+    if step - start < warm:
+        return peak * max(step - start, 1) / warm
     return peak * math.sqrt(max(warm, hold) / max(step, warm, hold))
 
 
@@ -164,12 +165,13 @@ def main():
     layers = args.layers or (st["cfg"]["layers"] if st else 6)
     model = StreamingCtc(len(units), layers=layers, dropout=args.dropout)
     opt = torch.optim.Adam(model.parameters(), lr=args.peak_lr, betas=(0.9, 0.98), eps=1e-9, weight_decay=1e-6)
-    step, epoch = 0, 0
+    step, epoch, opt_start = 0, 0, 0
     rng = random.Random(args.seed)
     if resuming:
         model.load_state_dict(st["model"])
         opt.load_state_dict(st["opt"])
         step, epoch = st["step"], st["epoch"]
+        opt_start = st.get("opt_start", 0)
         rng.setstate(st["rng"])
         print("resumed from step %d epoch %d" % (step, epoch), flush=True)
     elif args.init:
@@ -177,7 +179,8 @@ def main():
             print("grown from %d to %d layers" % (model.load_grown(st["model"]), layers), flush=True)
         else:
             model.load_state_dict(st["model"])
-        step = st.get("step", 0)
+        # the step count carries on, but the new optimiser still needs its warm-up
+        step = opt_start = st.get("step", 0)
         print("initialised from %s (step %d); new optimiser" % (args.init, step), flush=True)
     else:
         items = scan(manifests, feat_dirs, unit_id)
@@ -192,7 +195,7 @@ def main():
 
     def state():
         return {"model": model.state_dict(), "opt": opt.state_dict(), "step": step, "epoch": epoch,
-                "rng": rng.getstate(), "cfg": model.cfg, "vocab_size": len(units)}
+                "opt_start": opt_start, "rng": rng.getstate(), "cfg": model.cfg, "vocab_size": len(units)}
 
     last_save = time.time()
     while epoch < args.epochs:
@@ -222,7 +225,7 @@ def main():
             tgt = torch.tensor([u for y in ys for u in y])
             tgt_lens = torch.tensor([len(y) for y in ys])
             for g in opt.param_groups:
-                g["lr"] = lr_at(step + 1, args.peak_lr, args.warmup, args.hold)
+                g["lr"] = lr_at(step + 1, args.peak_lr, args.warmup, args.hold, opt_start)
             logits = model(feats)
             lp = F.log_softmax(logits, dim=-1).transpose(0, 1)
             loss = F.ctc_loss(lp, tgt, in_lens, tgt_lens, blank=0, reduction="sum", zero_infinity=True) / len(b)
