@@ -13,6 +13,7 @@ import torch
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "training"))
 
 import average  # noqa: E402
+from train import lr_at  # noqa: E402
 from model import StreamingCtc, stream  # noqa: E402
 
 VOCAB = 12
@@ -92,6 +93,19 @@ class AverageTest(unittest.TestCase):
             paths = [self.save(d, "a.pt", trained(1, seed=8), 1), self.save(d, "b.pt", trained(2, seed=9), 2)]
             with self.assertRaises(SystemExit):
                 average.average(paths)
+
+
+class ScheduleTest(unittest.TestCase):
+    def test_a_fresh_optimiser_warms_up_wherever_the_step_count_starts(self):
+        # a run started from another run's weights keeps that run's step count
+        for start in (0, 49107):
+            self.assertLess(lr_at(start + 1, 2e-4, 300, 10 ** 6, start), 1e-6)
+            self.assertAlmostEqual(lr_at(start + 150, 2e-4, 300, 10 ** 6, start), 1e-4)
+            self.assertEqual(lr_at(start + 300, 2e-4, 300, 10 ** 6, start), 2e-4)
+
+    def test_decay_after_the_hold(self):
+        self.assertEqual(lr_at(4000, 1e-3, 300, 4000), 1e-3)
+        self.assertAlmostEqual(lr_at(16000, 1e-3, 300, 4000), 5e-4)
 
 
 if __name__ == "__main__":
