@@ -177,7 +177,7 @@ $T12 $(sets 21 20 19) --peak-lr 2.5e-5 --max-steps 57610 >> work/train12.log 2>&
 finish work/ckpt12/last.pt
 
 # The seventh run: the sixth run's last checkpoint resumed with its optimiser state (a copy of
-# work/ckpt12/last.pt in work/ckpt13), annealed further on sets not seen since the fifth run first:
+# work/ckpt12/last.pt in work/ckpt13), annealed further, the sets the sixth run had not used (14-18) first:
 # 5e-5 -> 2.5e-5 -> 1.25e-5, three sets per phase, each phase ended by the clock. The checkpoint
 # after the 2.5e-5 phase is the committed model (the 1.25e-5 phase and the mean of the two were
 # 0.03-0.05 points of CER worse).
