@@ -210,6 +210,18 @@ TEST_F(OnnxEngineTest, ScalarOutputHasNoDimensionsAndOneValue) {
   EXPECT_EQ(outputs[0].data, std::vector<float>{3.0f});
 }
 
+TEST_F(OnnxEngineTest, WeightsStoredInSixteenAndEightBitsAreRestored) {
+  // The embedded model may keep its weight matrices in float16 or int8 to stay small.
+  Load("stored_weights.onnx");
+  std::vector<Tensor> outputs;
+  Status status = engine_->Run({Tensor{{1.0f, 2.0f}, {1, 2}}}, &outputs);
+  ASSERT_TRUE(status.ok()) << status.message;
+  ASSERT_EQ(outputs.size(), 1u);
+  EXPECT_EQ(outputs[0].shape, (std::vector<int64_t>{1, 3}));
+  // x Wh = [0.75, 4.75, 0.5]; Wq = [[0.5, -0.5, 6], [2, 1.25, -12]], x Wq = [4.5, 2, -18]
+  EXPECT_EQ(outputs[0].data, (std::vector<float>{5.25f, 6.75f, -17.5f}));
+}
+
 TEST_F(OnnxEngineTest, InputOfAnotherElementTypeIsRefusedWithItsNameAndId) {
   Load("double_input.onnx");
   std::vector<Tensor> outputs(1, Tensor{{9}, {1}});

@@ -34,7 +34,7 @@ inline std::string Dir() {
 
 // Full path of one generated file: "recognition.onnx", "recognition_vocab.txt", "int64_input.onnx",
 // "scalar_output.onnx", "double_input.onnx", "int64_output.onnx", "string_output.onnx",
-// "two_inputs.onnx".
+// "two_inputs.onnx", "stored_weights.onnx".
 inline std::string Path(const std::string& name) { return Dir() + "/" + name; }
 
 // False when the build could not generate the models (no Python onnx); tests then skip.

@@ -65,13 +65,13 @@ def detokenize(units):
 
 
 class TorchBackend:
-    def __init__(self, ckpt, vocab, feat_dir):
+    def __init__(self, ckpt, vocab, feat_dir, weights):
         import numpy as np
         import torch
         from export import load
         torch.set_num_threads(2)
         self.np, self.torch = np, torch
-        self.m, _ = load(ckpt)
+        self.m, _ = load(ckpt, weights)
         self.units = [l.split(" ")[0] for l in open(vocab, encoding="utf-8").read().split("\n") if l]
         self.feat_dir = feat_dir
 
@@ -117,6 +117,8 @@ def main():
     ap.add_argument("--manifest", default=os.path.join(HERE, "work", "test.tsv"))
     ap.add_argument("--feats", default=os.path.join(HERE, "work", "feats", "test"))
     ap.add_argument("--sources", default=os.path.join(HERE, "work", "text", "test.txt"))
+    ap.add_argument("--weights", choices=["fp32", "fp16", "int8"], default="fp32",
+                    help="torch backend: round the weights as export.py --weights stores them")
     ap.add_argument("--limit", type=int, default=0)
     ap.add_argument("--json", default="", help="write the figures here")
     ap.add_argument("--show", type=int, default=5, help="print this many example errors")
@@ -133,7 +135,7 @@ def main():
     rows = [l.rstrip("\n").split("\t") for l in open(args.manifest, encoding="utf-8") if l.endswith("\n")]
     if args.limit:
         rows = rows[:args.limit]
-    dec = TorchBackend(args.ckpt, args.vocab, args.feats) if args.backend == "torch" else LibBackend(args.lib)
+    dec = TorchBackend(args.ckpt, args.vocab, args.feats, args.weights) if args.backend == "torch" else LibBackend(args.lib)
     t0, audio, decoded = time.time(), 0.0, []
     for uid, wav, voice, variant, rate, pitch, noise, ref in rows:
         decoded.append((voice, variant, noise, ref, dec(uid, wav)))

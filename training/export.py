@@ -2,6 +2,11 @@
 copies the vocabulary next to it; writes reference logits for the streaming check.
 
   export.py --ckpt work/ckpt/last.pt --out ../assets/asr_model.onnx --vocab-out ../assets/asr_vocab.txt
+
+--weights fp16 or int8 stores the large weight matrices in 16 or 8 bits, each behind a Cast or
+DequantizeLinear node that restores float32 when the session is created. The checkpoint's weights
+are first rounded to what the file can hold, and the reference logits come from those rounded
+weights, so the streaming check compares the library with the model that the file really holds.
 """
 import argparse
 import os
@@ -18,13 +23,96 @@ from model import StepWrapper, StreamingCtc, stream, zero_caches  # noqa: E402
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
-def load(ckpt):
+# Tensors smaller than this stay float32: norms, biases and position biases are a few kB in all,
+# and they are where rounding would cost the most.
+MIN_STORED = 4096
+INT8_MAX = 127
+
+
+def load(ckpt, weights="fp32"):
     st = torch.load(ckpt, map_location="cpu")
     cfg = dict(st["cfg"])
     cfg["dropout"] = 0.0
     m = StreamingCtc(**cfg)
     m.load_state_dict(st["model"])
+    round_weights(m, weights)
     return m.eval(), st
+
+
+def int8_scale(w, axis):
+    """Per-channel scale along `axis` (the others reduced) that maps the largest magnitude to 127."""
+    other = tuple(a for a in range(w.ndim) if a != axis)
+    scale = np.abs(w).max(axis=other, keepdims=True) / np.float32(INT8_MAX)
+    return np.where(scale > 0, scale, np.float32(1.0)).astype(np.float32)
+
+
+def round_weights(model, weights):
+    """Rounds the model's weight matrices in place to the values a `weights` file stores: fp16, or
+    int8 times a float32 scale per output channel (dimension 0 of PyTorch's Linear and Conv)."""
+    if weights == "fp32":
+        return
+    with torch.no_grad():
+        for p in model.parameters():
+            if p.dim() < 2 or p.numel() < MIN_STORED:
+                continue
+            if weights == "fp16":
+                p.copy_(p.half().float())
+            elif weights == "int8":
+                w = p.numpy()
+                scale = int8_scale(w, 0)
+                q = np.clip(np.rint(w / scale), -INT8_MAX, INT8_MAX)
+                p.copy_(torch.from_numpy((q * scale).astype(np.float32)))
+            else:
+                raise ValueError("unknown weight storage %r" % weights)
+
+
+def compact_initializers(mp, weights):
+    """Replaces each large float32 initializer by a 16- or 8-bit one and the node that restores it.
+    The exporter may have transposed a weight (MatMul takes [in, out]), so for int8 the channel axis
+    is the one whose per-channel scales give back the rounded values; a tensor that no axis
+    reproduces to 1e-6 of its range stays float32. Returns the number of tensors converted."""
+    from onnx import TensorProto, helper, numpy_helper
+    if weights == "fp32":
+        return 0
+    keep, restore, converted = [], [], 0
+    for init in mp.graph.initializer:
+        w = numpy_helper.to_array(init)
+        if init.data_type != TensorProto.FLOAT or w.ndim < 2 or w.size < MIN_STORED:
+            keep.append(init)
+            continue
+        name = init.name
+        if weights == "fp16":
+            half = w.astype(np.float16)
+            if not np.array_equal(half.astype(np.float32), w):
+                keep.append(init)
+                continue
+            keep.append(numpy_helper.from_array(half, name + "_fp16"))
+            restore.append(helper.make_node("Cast", [name + "_fp16"], [name], to=TensorProto.FLOAT,
+                                            name=name + "_restore"))
+        else:
+            best = None
+            for axis in range(w.ndim):
+                scale = int8_scale(w, axis)
+                q = np.clip(np.rint(w / scale), -INT8_MAX, INT8_MAX)
+                err = np.abs(q * scale - w).max()
+                if best is None or err < best[0]:
+                    best = (err, axis, scale, q)
+            err, axis, scale, q = best
+            if err > 1e-6 * max(np.abs(w).max(), 1e-30):
+                keep.append(init)
+                continue
+            keep += [numpy_helper.from_array(q.astype(np.int8), name + "_q"),
+                     numpy_helper.from_array(scale.reshape(-1), name + "_scale"),
+                     numpy_helper.from_array(np.zeros(scale.size, np.int8), name + "_zero")]
+            restore.append(helper.make_node("DequantizeLinear", [name + "_q", name + "_scale", name + "_zero"],
+                                            [name], axis=axis, name=name + "_restore"))
+        converted += 1
+    del mp.graph.initializer[:]
+    mp.graph.initializer.extend(keep)
+    nodes = restore + list(mp.graph.node)
+    del mp.graph.node[:]
+    mp.graph.node.extend(nodes)
+    return converted
 
 
 def main():
@@ -35,9 +123,11 @@ def main():
     ap.add_argument("--vocab-out", default=os.path.join(HERE, "..", "assets", "asr_vocab.txt"))
     ap.add_argument("--ref-dir", default=os.path.join(HERE, "work", "check"))
     ap.add_argument("--ref-feats", nargs="*", default=[], help="feature .npy files for reference logits")
+    ap.add_argument("--weights", choices=["fp32", "fp16", "int8"], default="fp32",
+                    help="how the file stores the weight matrices")
     args = ap.parse_args()
     torch.set_num_threads(1)
-    m, st = load(args.ckpt)
+    m, st = load(args.ckpt, args.weights)
     vocab_lines = [l for l in open(args.vocab, encoding="utf-8").read().split("\n") if l]
     assert len(vocab_lines) == m.cfg["vocab"], "vocabulary and model output width differ"
 
@@ -50,7 +140,9 @@ def main():
                           input_names=["chunk", "offset", "att_cache", "cnn_cache"],
                           output_names=["output", "r_att_cache", "r_cnn_cache"])
     mp = onnx.load(tmp)
-    mp.doc_string = "Streaming CTC model for liborvane, trained by training/train.py (step %d)" % st.get("step", 0)
+    converted = compact_initializers(mp, args.weights)
+    mp.doc_string = "Streaming CTC model for liborvane, trained by training/train.py (step %d, %s weights)" % (
+        st.get("step", 0), args.weights)
     onnx.checker.check_model(mp)
     names_in = [i.name for i in mp.graph.input]
     names_out = [o.name for o in mp.graph.output]
@@ -59,8 +151,8 @@ def main():
     onnx.save(mp, tmp)
     os.replace(tmp, args.out)
     shutil.copyfile(args.vocab, args.vocab_out)
-    print("wrote %s (%d bytes, %d nodes), vocabulary %d units" % (args.out, os.path.getsize(args.out),
-                                                                 len(mp.graph.node), len(vocab_lines)))
+    print("wrote %s (%d bytes, %d nodes, %d weight tensors in %s), vocabulary %d units" % (
+        args.out, os.path.getsize(args.out), len(mp.graph.node), converted, args.weights, len(vocab_lines)))
 
     os.makedirs(args.ref_dir, exist_ok=True)
     pairs = []

@@ -173,19 +173,33 @@ class StreamingCtc(nn.Module):
         self.drop = nn.Dropout(dropout)
 
     def load_grown(self, state):
-        """Loads the weights of a model with fewer layers. The missing layers go on top; their
-        residual branches start at zero and their closing norm copies the last trained layer's,
-        so the deeper model starts close to the trained one and the new layers learn from there."""
+        """Loads the weights of a smaller model of the same width: fewer layers, narrower feed-forward
+        blocks, or both. The missing layers go on top; their residual branches start at zero and their
+        closing norm copies the last trained layer's. The extra hidden units of a feed-forward block
+        keep their random input weights but get zero output weights. So the grown model computes
+        exactly what the trained one did, and the new weights learn from there."""
         own = self.state_dict()
         trained = 1 + max(int(k.split(".")[1]) for k in state if k.startswith("layers."))
-        if trained > len(self.layers) or set(state) - set(own):
-            raise ValueError("the checkpoint is not a shallower model of this shape")
-        self.load_state_dict(state, strict=False)
+        if trained > len(self.layers) or set(state) - set(own) or any(
+                state[k].dim() != own[k].dim() or any(a > b for a, b in zip(state[k].shape, own[k].shape))
+                for k in state):
+            raise ValueError("the checkpoint is not a smaller model of this shape")
         with torch.no_grad():
             for layer in self.layers[trained:]:
                 for lin in (layer.ff1.l2, layer.att.out, layer.conv.pw2, layer.ff2.l2):
                     lin.weight.zero_()
                     lin.bias.zero_()
+            for k, v in state.items():
+                if v.shape == own[k].shape:
+                    own[k].copy_(v)
+                elif k.endswith(".l2.weight"):  # [d, ffn]: the new hidden units feed nothing yet
+                    own[k].zero_()
+                    own[k][:, :v.shape[1]].copy_(v)
+                elif k.endswith(".l1.weight") or k.endswith(".l1.bias"):  # [ffn, d] / [ffn]
+                    own[k][:v.shape[0]].copy_(v)
+                else:
+                    raise ValueError("cannot grow %s from %s to %s" % (k, tuple(v.shape), tuple(own[k].shape)))
+            for layer in self.layers[trained:]:
                 layer.norm.load_state_dict(self.layers[trained - 1].norm.state_dict())
         return trained
 

@@ -120,6 +120,9 @@ def main():
     ap.add_argument("--warmup", type=int, default=300)
     ap.add_argument("--layers", type=int, default=0,
                     help="encoder depth; default: that of the checkpoint it resumes or starts from, 6 for a new model")
+    ap.add_argument("--ffn", type=int, default=0,
+                    help="feed-forward hidden units; default: as the checkpoint it resumes or starts from, 384 for "
+                         "a new model")
     ap.add_argument("--sorted-epochs", type=int, default=1)
     ap.add_argument("--subset", type=int, default=0,
                     help="use only this many utterances (a fixed random choice): a small set that the model "
@@ -127,7 +130,7 @@ def main():
     ap.add_argument("--max-steps", type=int, default=0)
     ap.add_argument("--init", default="", help="start from the weights of this checkpoint (e.g. the committed "
                                                "checkpoint/final.pt) when --ckpt-dir holds no last.pt; a checkpoint "
-                                               "with fewer layers than --layers is grown by new layers on top")
+                                               "with fewer layers or feed-forward units than --layers/--ffn is grown")
     ap.add_argument("--hold", type=int, default=0, help="keep the peak learning rate up to this step")
     ap.add_argument("--max-len", type=int, default=0,
                     help="only utterances of at most this many feature frames (curriculum: short first)")
@@ -163,7 +166,8 @@ def main():
     resuming = os.path.exists(last)
     st = torch.load(last) if resuming else torch.load(args.init) if args.init else None
     layers = args.layers or (st["cfg"]["layers"] if st else 6)
-    model = StreamingCtc(len(units), layers=layers, dropout=args.dropout)
+    ffn = args.ffn or (st["cfg"]["ffn"] if st else 384)
+    model = StreamingCtc(len(units), layers=layers, ffn=ffn, dropout=args.dropout)
     opt = torch.optim.Adam(model.parameters(), lr=args.peak_lr, betas=(0.9, 0.98), eps=1e-9, weight_decay=1e-6)
     step, epoch, opt_start = 0, 0, 0
     rng = random.Random(args.seed)
@@ -175,8 +179,9 @@ def main():
         rng.setstate(st["rng"])
         print("resumed from step %d epoch %d" % (step, epoch), flush=True)
     elif args.init:
-        if st["cfg"]["layers"] < layers:
-            print("grown from %d to %d layers" % (model.load_grown(st["model"]), layers), flush=True)
+        if st["cfg"]["layers"] < layers or st["cfg"]["ffn"] < ffn:
+            print("grown from %d to %d layers, feed-forward %d to %d" % (
+                model.load_grown(st["model"]), layers, st["cfg"]["ffn"], ffn), flush=True)
         else:
             model.load_state_dict(st["model"])
         # the step count carries on, but the new optimiser still needs its warm-up

@@ -28,6 +28,9 @@ recognition_vocab.txt is an 8-unit vocabulary for it in the units format ("text 
 Edge-case models of the engine tests:
   int64_input.onnx   x int64 [n] -> y float [n] = Cast(x): shows how floats were converted
   scalar_output.onnx x float [3] -> s float [] = sum of x (no dimensions)
+  stored_weights.onnx x float [1, 2] -> y float [1, 3] = x Wh + x Wq, the weights stored as the
+                     recipe's exporter stores them: Wh in float16 behind a Cast, Wq in int8 times a
+                     scale per column behind a DequantizeLinear
   double_input.onnx  x double [n] -> y float [n]: an input type the engine refuses (id 11)
   int64_output.onnx  x float [n] -> y int64 [n] = Cast(x): an output that is not float
   string_output.onnx x float [n] -> y string [n]: an output with no float reading
@@ -153,6 +156,21 @@ def edge_cases(folder):
           [helper.make_node("ReduceSum", ["x"], ["s"], keepdims=0)], in_shape=(3,), out_shape=())
 
     f = TensorProto.FLOAT
+    graph = helper.make_graph(
+        [helper.make_node("Cast", ["wh16"], ["wh"], to=f),
+         helper.make_node("DequantizeLinear", ["wq8", "wq_scale", "wq_zero"], ["wq"], axis=1),
+         helper.make_node("MatMul", ["x", "wh"], ["xh"]),
+         helper.make_node("MatMul", ["x", "wq"], ["xq"]),
+         helper.make_node("Add", ["xh", "xq"], ["y"])],
+        "stored_weights",
+        [helper.make_tensor_value_info("x", f, [1, 2])],
+        [helper.make_tensor_value_info("y", f, [1, 3])],
+        initializer=[const("wh16", np.array([[0.5, -1.25, 2.0], [0.125, 3.0, -0.75]], np.float16)),
+                     const("wq8", np.array([[1, -2, 3], [4, 5, -6]], np.int8)),
+                     const("wq_scale", np.array([0.5, 0.25, 2.0], np.float32)),
+                     const("wq_zero", np.zeros(3, np.int8))])
+    save(graph, folder, "stored_weights.onnx")
+
     graph = helper.make_graph(
         [helper.make_node("Add", ["a", "b"], ["sum"]), helper.make_node("Sub", ["a", "b"], ["diff"])],
         "two_inputs",

@@ -1,31 +1,37 @@
-"""Growing and averaging checkpoints of the recipe's model (training/model.py, training/average.py).
+"""Growing, averaging and exporting checkpoints of the recipe's model (training/model.py,
+training/average.py, training/export.py).
 
-Both feed the committed model: a grown model that did not start from its trained layers, or a mean
-that mixed up tensors, would throw hours of training away without an error.
+All three feed the committed model: a grown model that did not start from its trained layers, a
+mean that mixed up tensors, or an export that stored other weights than it checked would throw
+hours of training away without an error.
 """
 import os
 import sys
 import tempfile
 import unittest
 
+import numpy as np
+import onnx
 import torch
+from onnx import TensorProto, numpy_helper
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "training"))
 
 import average  # noqa: E402
+import export  # noqa: E402
 from train import lr_at  # noqa: E402
 from model import StreamingCtc, stream  # noqa: E402
 
 VOCAB = 12
 
 
-def tiny(layers, vocab=VOCAB):
-    return StreamingCtc(vocab, d=16, heads=4, layers=layers, ffn=32, sub_ch=4, dropout=0.0).eval()
+def tiny(layers, vocab=VOCAB, ffn=32):
+    return StreamingCtc(vocab, d=16, heads=4, layers=layers, ffn=ffn, sub_ch=4, dropout=0.0).eval()
 
 
-def trained(layers, seed):
+def trained(layers, seed, ffn=32):
     torch.manual_seed(seed)
-    m = tiny(layers)
+    m = tiny(layers, ffn=ffn)
     with torch.no_grad():
         for p in m.parameters():  # a fresh model has zeroed biases and unit norms: make them count
             p.add_(0.1 * torch.randn_like(p))
@@ -60,13 +66,112 @@ class GrowTest(unittest.TestCase):
             whole = big(self.feats)[0, :StreamingCtc.num_out_frames(100)]
             self.assertTrue(torch.allclose(stream(big, self.feats[0]), whole, atol=1e-4))
 
-    def test_deeper_or_foreign_checkpoints_are_refused(self):
+    def test_wider_feed_forward_computes_the_same_and_its_new_units_can_learn(self):
+        small = trained(2, seed=10)
+        wide = tiny(3, ffn=48)
+        wide.load_grown(small.state_dict())
+        with torch.no_grad():
+            whole = wide(self.feats)
+            self.assertTrue(torch.allclose(whole, wide.head(wide.layers[2].norm(self.hidden(small))), atol=1e-5))
+            self.assertTrue(torch.allclose(stream(wide, self.feats[0]), whole[0, :StreamingCtc.num_out_frames(100)],
+                                           atol=1e-4))
+        ff = wide.layers[0].ff1
+        self.assertTrue(torch.equal(ff.l1.weight[:32], small.layers[0].ff1.l1.weight))
+        self.assertEqual(ff.l2.weight[:, 32:].abs().sum().item(), 0.0)
+        self.assertGreater(ff.l1.weight[32:].abs().sum().item(), 0.0)  # not dead: they get gradients
+        wide.train()
+        F_ = torch.nn.functional
+        F_.mse_loss(wide(self.feats), torch.zeros_like(whole)).backward()
+        self.assertGreater(ff.l2.weight.grad[:, 32:].abs().sum().item(), 0.0)
+
+    def hidden(self, model):
+        out = []
+        model.layers[-1].register_forward_hook(lambda mod, inp, o: out.append(o))
+        model(self.feats)
+        return out[0]
+
+    def test_deeper_narrower_or_foreign_checkpoints_are_refused(self):
         small = tiny(2)
-        with self.assertRaises(ValueError):
-            small.load_grown(trained(3, seed=5).state_dict())
-        other = tiny(1, vocab=VOCAB + 1)
-        with self.assertRaises(RuntimeError):  # same names, other shapes
-            small.load_grown(other.state_dict())
+        for bigger in (trained(3, seed=5), trained(1, seed=5, ffn=64), tiny(1, vocab=VOCAB + 1),
+                       tiny(1, vocab=VOCAB - 1)):
+            with self.assertRaises(ValueError):
+                small.load_grown(bigger.state_dict())
+
+
+class ExportWeightsTest(unittest.TestCase):
+    """The file may store its weight matrices in 16 or 8 bits; the reference logits of the streaming
+    check come from the rounded PyTorch weights, so the file must hold exactly those."""
+
+    def export(self, model, weights):
+        with tempfile.TemporaryDirectory() as d:
+            path = os.path.join(d, "m.onnx")
+            att, cnn = export.zero_caches()
+            with torch.no_grad():
+                torch.onnx.export(export.StepWrapper(model), (torch.zeros(1, 43, 80), torch.zeros(1, 1, dtype=torch.int64),
+                                                              att, cnn), path, opset_version=17)
+            mp = onnx.load(path)
+        before = {i.name: numpy_helper.to_array(i) for i in mp.graph.initializer}
+        converted = export.compact_initializers(mp, weights)
+        onnx.checker.check_model(mp)
+        return before, mp, converted
+
+    @staticmethod
+    def restored(mp):
+        """The float32 value of every tensor the graph restores, computed as Cast/DequantizeLinear do."""
+        inits = {i.name: numpy_helper.to_array(i) for i in mp.graph.initializer}
+        out = {}
+        for node in mp.graph.node:
+            if node.op_type == "Cast" and node.input[0] in inits:
+                out[node.output[0]] = inits[node.input[0]].astype(np.float32)
+            elif node.op_type == "DequantizeLinear" and node.input[0] in inits:
+                q, scale = inits[node.input[0]], inits[node.input[1]]
+                shape = [1] * q.ndim
+                shape[node.attribute[0].i] = -1
+                out[node.output[0]] = q.astype(np.float32) * scale.reshape(shape)
+        return inits, out
+
+    def check(self, weights, max_rel):
+        torch.manual_seed(11)
+        model = StreamingCtc(VOCAB, d=64, heads=4, layers=1, ffn=128, sub_ch=8, dropout=0.0).eval()
+        original = {k: v.clone() for k, v in model.state_dict().items()}
+        export.round_weights(model, weights)
+        before, mp, converted = self.export(model, weights)
+        inits, restored = self.restored(mp)
+        big = [n for n, w in before.items() if w.dtype == np.float32 and w.ndim >= 2 and w.size >= export.MIN_STORED]
+        self.assertGreaterEqual(len(big), 6)
+        self.assertEqual(converted, len(big))
+        self.assertEqual(len(restored), len(big))
+        for name in big:
+            self.assertNotIn(name, inits)
+            np.testing.assert_allclose(restored[name], before[name], rtol=0, atol=1e-6 * np.abs(before[name]).max())
+        for name, w in before.items():
+            if name not in big:
+                self.assertTrue(np.array_equal(inits[name], w), name)
+        kind = {i.name: i.data_type for i in mp.graph.initializer}
+        sources = [n.input[0] for n in mp.graph.node if n.op_type in ("Cast", "DequantizeLinear") and n.input[0] in kind]
+        self.assertEqual(sorted({kind[n] for n in sources}),
+                         [TensorProto.FLOAT16 if weights == "fp16" else TensorProto.INT8])
+        # rounding moved the weights, but only by what the storage loses
+        for k, v in model.state_dict().items():
+            rel = ((v - original[k]).abs().max() / original[k].abs().max().clamp(min=1e-12)).item()
+            self.assertLessEqual(rel, max_rel, k)
+
+    def test_fp16_file_holds_the_rounded_weights(self):
+        self.check("fp16", 2 ** -11)
+
+    def test_int8_file_holds_the_rounded_weights_per_channel(self):
+        self.check("int8", 0.5 / 127 + 1e-6)
+
+    def test_weights_the_storage_cannot_hold_stay_float32(self):
+        mp = onnx.helper.make_model(onnx.helper.make_graph(
+            [onnx.helper.make_node("MatMul", ["x", "w"], ["y"])], "g",
+            [onnx.helper.make_tensor_value_info("x", TensorProto.FLOAT, [1, 64])],
+            [onnx.helper.make_tensor_value_info("y", TensorProto.FLOAT, [1, 128])],
+            initializer=[numpy_helper.from_array(np.random.RandomState(0).randn(64, 128).astype(np.float32), "w")]))
+        for weights in ("fp16", "int8"):
+            self.assertEqual(export.compact_initializers(mp, weights), 0)
+            self.assertEqual(mp.graph.initializer[0].data_type, TensorProto.FLOAT)
+            self.assertEqual(len(mp.graph.node), 1)
 
 
 class AverageTest(unittest.TestCase):
