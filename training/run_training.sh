@@ -6,10 +6,10 @@ cd "$(dirname "$0")"
 PY=/usr/bin/python3
 export OMP_WAIT_POLICY=PASSIVE OPENBLAS_NUM_THREADS=1
 
-# Exports a checkpoint into assets/, checks the export chunk by chunk against PyTorch and evaluates
-# it through the library.
+# Exports a checkpoint into assets/ (finish CKPT [fp32|fp16|int8], how the file stores the weight
+# matrices), checks the export chunk by chunk against PyTorch and evaluates it through the library.
 finish() {
-    $PY export.py --ckpt "$1" --ref-feats work/feats/test/t0000_vi_clean.npy \
+    $PY export.py --ckpt "$1" --weights "${2:-fp32}" --ref-feats work/feats/test/t0000_vi_clean.npy \
         work/feats/test/t0001_vi-vn-x-central_20.npy work/feats/test/t0002_vi-vn-x-south_10.npy \
         work/feats/test/t0050_vi_clean.npy work/feats/test/t0100_vi-vn-x-south_clean.npy
     work/check_stream ../assets/asr_model.onnx $(cat work/check/pairs.txt)
@@ -186,3 +186,15 @@ T13="$T --ckpt-dir work/ckpt13"
 $T13 $(sets 14 15 16) --peak-lr 5e-5 --max-steps 61371 >> work/train13.log 2>&1
 $T13 $(sets 17 18 29) --peak-lr 2.5e-5 --max-steps 63946 >> work/train13.log 2>&1
 finish work/ckpt13/last.pt
+
+# The eighth run: the seventh run's committed weights with every feed-forward block widened 384 -> 768
+# (new hidden units start with zero output weights), a new optimiser warmed up over 300 steps, three
+# sets of the earlier runs per phase, 8e-5 -> 4e-5 -> 2e-5, each phase ended by the clock (the step
+# limits below are where they stopped). The last checkpoint is the committed model, exported with
+# fp16 weights.
+T14="$T --ckpt-dir work/ckpt14"
+$T14 --init work/ckpt13/last.pt --ffn 768 --warmup 300 $(sets 19 20 21) --peak-lr 8e-5 --max-steps 67530 \
+    > work/train14.log 2>&1
+$T14 $(sets 22 27 14) --peak-lr 4e-5 --max-steps 69378 >> work/train14.log 2>&1
+$T14 $(sets 15 16 17) --peak-lr 2e-5 --max-steps 70936 >> work/train14.log 2>&1
+finish work/ckpt14/last.pt fp16
