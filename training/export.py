@@ -39,11 +39,13 @@ def load(ckpt, weights="fp32"):
     return m.eval(), st
 
 
-def int8_scale(w, axis):
-    """Per-channel scale along `axis` (the others reduced) that maps the largest magnitude to 127."""
+def int8_quantise(w, axis):
+    """Per-channel int8 values and float32 scales along `axis` (the others reduced); the largest
+    magnitude of each channel maps to 127. Returns (q, scale), scale shaped to broadcast against q."""
     other = tuple(a for a in range(w.ndim) if a != axis)
     scale = np.abs(w).max(axis=other, keepdims=True) / np.float32(INT8_MAX)
-    return np.where(scale > 0, scale, np.float32(1.0)).astype(np.float32)
+    scale = np.where(scale > 0, scale, np.float32(1.0)).astype(np.float32)
+    return np.clip(np.rint(w / scale), -INT8_MAX, INT8_MAX), scale
 
 
 def round_weights(model, weights):
@@ -58,9 +60,7 @@ def round_weights(model, weights):
             if weights == "fp16":
                 p.copy_(p.half().float())
             elif weights == "int8":
-                w = p.numpy()
-                scale = int8_scale(w, 0)
-                q = np.clip(np.rint(w / scale), -INT8_MAX, INT8_MAX)
+                q, scale = int8_quantise(p.numpy(), 0)
                 p.copy_(torch.from_numpy((q * scale).astype(np.float32)))
             else:
                 raise ValueError("unknown weight storage %r" % weights)
@@ -92,8 +92,7 @@ def compact_initializers(mp, weights):
         else:
             best = None
             for axis in range(w.ndim):
-                scale = int8_scale(w, axis)
-                q = np.clip(np.rint(w / scale), -INT8_MAX, INT8_MAX)
+                q, scale = int8_quantise(w, axis)
                 err = np.abs(q * scale - w).max()
                 if best is None or err < best[0]:
                     best = (err, axis, scale, q)

@@ -80,8 +80,7 @@ class GrowTest(unittest.TestCase):
         self.assertEqual(ff.l2.weight[:, 32:].abs().sum().item(), 0.0)
         self.assertGreater(ff.l1.weight[32:].abs().sum().item(), 0.0)  # not dead: they get gradients
         wide.train()
-        F_ = torch.nn.functional
-        F_.mse_loss(wide(self.feats), torch.zeros_like(whole)).backward()
+        torch.nn.functional.mse_loss(wide(self.feats), torch.zeros_like(whole)).backward()
         self.assertGreater(ff.l2.weight.grad[:, 32:].abs().sum().item(), 0.0)
 
     def hidden(self, model):
