@@ -213,8 +213,10 @@ class StreamingCtc(nn.Module):
         full, rest = divmod(n_feat, CHUNK_IN)
         return full * CHUNK_OUT + min(CHUNK_OUT, (rest + 3) // 4)
 
-    def forward(self, feats):
-        """feats [B, T, 80] (T any; zero padded here to whole chunks) -> logits [B, 10*chunks, V]."""
+    def forward(self, feats, tap=None):
+        """feats [B, T, 80] (T any; zero padded here to whole chunks) -> logits [B, 10*chunks, V].
+        With `tap` (a layer index), also returns that layer's output [B, 10*chunks, d], for an
+        auxiliary loss in training."""
         b, t, f = feats.shape
         n = (t + CHUNK_IN - 1) // CHUNK_IN
         # normalise first, then pad: the library pads raw features with zeros, so pad raw values
@@ -229,9 +231,12 @@ class StreamingCtc(nn.Module):
         allowed = (ks // CHUNK_OUT <= cq) & (ks >= cq * CHUNK_OUT - LEFT)
         mask_bias = torch.zeros(tt, tt, device=feats.device).masked_fill(~allowed, NEG)
         dist = (pos.unsqueeze(1) - ks).clamp(-(CHUNK_OUT - 1), LEFT + CHUNK_OUT - 1) + CHUNK_OUT - 1
-        for layer in self.layers:
+        tapped = None
+        for i, layer in enumerate(self.layers):
             x = layer(x, mask_bias, dist)
-        return self.head(x)
+            if i == tap:
+                tapped = x
+        return self.head(x) if tap is None else (self.head(x), tapped)
 
     def step(self, chunk, offset, att_cache, cnn_cache):
         """One chunk as the library runs it; shapes as in the module docstring."""

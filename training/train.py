@@ -19,7 +19,10 @@ import torch.nn.functional as F
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from model import StreamingCtc  # noqa: E402
-from vntext import sentence_units  # noqa: E402
+from vntext import sentence_units, unit_tones  # noqa: E402
+
+
+TONE_WARMUP = 200
 
 
 def load_vocab(path):
@@ -44,7 +47,7 @@ def scan(manifests, feat_dirs, unit_id):
             units = sentence_units(p[7])
             if units is None:
                 continue
-            items.append((p[0], npy, [unit_id.get(u, 1) for u in units]))
+            items.append((p[0], npy, [unit_id.get(u, 1) for u in units], unit_tones(units)))
     return items
 
 
@@ -138,6 +141,12 @@ def main():
     ap.add_argument("--dropout", type=float, default=0.1)
     ap.add_argument("--no-specaug", action="store_true",
                     help="no SpecAugment masks (for a model that underfits: the audio keeps its noise)")
+    ap.add_argument("--tone-weight", type=float, default=0.0,
+                    help="weight of an auxiliary CTC loss on the syllables' tones alone, from a linear classifier "
+                         "on the output of --tone-layer (trained here, not exported): tone becomes one 6-way "
+                         "decision shared by all rhymes instead of 666 separate ones")
+    ap.add_argument("--tone-layer", type=int, default=-1, help="encoder layer the tone classifier reads "
+                                                               "(0-based; -1: the last)")
     ap.add_argument("--threads", type=int, default=2)
     ap.add_argument("--save-minutes", type=float, default=5.0)
     ap.add_argument("--stop-at", default="", help="UTC HH:MM (the next time it comes, even past midnight); "
@@ -169,6 +178,11 @@ def main():
     ffn = args.ffn or (st["cfg"]["ffn"] if st else 384)
     model = StreamingCtc(len(units), layers=layers, ffn=ffn, dropout=args.dropout)
     opt = torch.optim.Adam(model.parameters(), lr=args.peak_lr, betas=(0.9, 0.98), eps=1e-9, weight_decay=1e-6)
+    # its own optimiser, so that the model's optimiser state stays loadable when it is switched on or off
+    tone_head = torch.nn.Linear(model.cfg["d"], 7)
+    tone_opt = torch.optim.Adam(tone_head.parameters(), lr=args.peak_lr, betas=(0.9, 0.98), eps=1e-9)
+    tone_tap = args.tone_layer % layers if args.tone_weight > 0 else None
+    tone_steps = 0  # steps the tone classifier has trained; the first TONE_WARMUP do not reach the encoder
     step, epoch, opt_start = 0, 0, 0
     rng = random.Random(args.seed)
     if resuming:
@@ -177,6 +191,10 @@ def main():
         step, epoch = st["step"], st["epoch"]
         opt_start = st.get("opt_start", 0)
         rng.setstate(st["rng"])
+        if "tone_head" in st:
+            tone_head.load_state_dict(st["tone_head"])
+            tone_opt.load_state_dict(st["tone_opt"])
+            tone_steps = st.get("tone_steps", 0)
         print("resumed from step %d epoch %d" % (step, epoch), flush=True)
     elif args.init:
         if st["cfg"]["layers"] < layers or st["cfg"]["ffn"] < ffn:
@@ -200,7 +218,8 @@ def main():
 
     def state():
         return {"model": model.state_dict(), "opt": opt.state_dict(), "step": step, "epoch": epoch,
-                "opt_start": opt_start, "rng": rng.getstate(), "cfg": model.cfg, "vocab_size": len(units)}
+                "opt_start": opt_start, "rng": rng.getstate(), "cfg": model.cfg, "vocab_size": len(units),
+                "tone_head": tone_head.state_dict(), "tone_opt": tone_opt.state_dict(), "tone_steps": tone_steps}
 
     last_save = time.time()
     while epoch < args.epochs:
@@ -215,7 +234,7 @@ def main():
         print("epoch %d: %d utterances, %.2f h, %d batches" % (epoch, len(items), total_sec / 3600, len(batches)),
               flush=True)
         model.train()
-        t0, audio, loss_sum, nb = time.time(), 0.0, 0.0, 0
+        t0, audio, loss_sum, tone_sum, nb = time.time(), 0.0, 0.0, 0.0, 0
         for bi, b in enumerate(batches):
             xs = [cache.get(items[k][1]) if args.no_specaug else spec_augment(cache.get(items[k][1]), mean_np, rng)
                   for k in b]
@@ -229,25 +248,46 @@ def main():
             in_lens = torch.tensor([StreamingCtc.num_out_frames(x.shape[0]) for x in xs])
             tgt = torch.tensor([u for y in ys for u in y])
             tgt_lens = torch.tensor([len(y) for y in ys])
-            for g in opt.param_groups:
-                g["lr"] = lr_at(step + 1, args.peak_lr, args.warmup, args.hold, opt_start)
-            logits = model(feats)
+            lr = lr_at(step + 1, args.peak_lr, args.warmup, args.hold, opt_start)
+            for g in opt.param_groups + tone_opt.param_groups:
+                g["lr"] = lr
+            if tone_tap is None:
+                logits = model(feats)
+            else:
+                logits, hidden = model(feats, tap=tone_tap)
             lp = F.log_softmax(logits, dim=-1).transpose(0, 1)
             loss = F.ctc_loss(lp, tgt, in_lens, tgt_lens, blank=0, reduction="sum", zero_infinity=True) / len(b)
+            total = loss
+            if tone_tap is not None:
+                tones = [items[k][3] for k in b]
+                # a fresh classifier's loss is large and its gradient noise: it learns on its own first
+                if tone_steps < TONE_WARMUP:
+                    hidden = hidden.detach()
+                tlp = F.log_softmax(tone_head(hidden), dim=-1).transpose(0, 1)
+                tone_loss = F.ctc_loss(tlp, torch.tensor([t for y in tones for t in y]), in_lens,
+                                       torch.tensor([len(y) for y in tones]), blank=0, reduction="sum",
+                                       zero_infinity=True) / len(b)
+                total = loss + args.tone_weight * tone_loss
+                tone_sum += tone_loss.item()
             opt.zero_grad()
-            loss.backward()
+            tone_opt.zero_grad()
+            total.backward()
             torch.nn.utils.clip_grad_norm_(model.parameters(), 5.0)
             opt.step()
+            if tone_tap is not None:
+                tone_opt.step()
+                tone_steps += 1
             step += 1
             audio += sum(x.shape[0] for x in xs) / 100.0
             loss_sum += loss.item()
             nb += 1
             if step % 20 == 0:
                 el = time.time() - t0
-                print("step %d ep %d [%d/%d] loss %.3f lr %.2e  %.0f s audio in %.0f s (%.3f s/s)"
-                      % (step, epoch, bi + 1, len(batches), loss_sum / nb, opt.param_groups[0]["lr"], audio, el,
+                print("step %d ep %d [%d/%d] loss %.3f%s lr %.2e  %.0f s audio in %.0f s (%.3f s/s)"
+                      % (step, epoch, bi + 1, len(batches), loss_sum / nb,
+                         "" if tone_tap is None else " tone %.3f" % (tone_sum / nb), lr, audio, el,
                          el / max(audio, 1)), flush=True)
-                loss_sum, nb = 0.0, 0
+                loss_sum, tone_sum, nb = 0.0, 0.0, 0
             if time.time() - last_save > args.save_minutes * 60:
                 save(last, state())
                 last_save = time.time()

@@ -93,6 +93,12 @@ def syllable_units(syl):
     return [WB + onset, place_tone(rhyme, tone)]
 
 
+def unit_tones(units):
+    """The tone of every syllable of a unit sequence, 1..6 (ngang, huyền, sắc, hỏi, ngã, nặng): the
+    target of an auxiliary tone classifier, where 0 is its CTC blank."""
+    return [strip_tone(u)[1] + 1 for u in units if not u.startswith(WB)]
+
+
 def canonical_syllable(syl):
     u = syllable_units(syl)
     return None if u is None else u[0][1:] + u[1]

@@ -89,6 +89,16 @@ class GrowTest(unittest.TestCase):
         model(self.feats)
         return out[0]
 
+    def test_tapped_layer_is_what_the_next_layer_and_the_head_read(self):
+        m = trained(3, seed=6)
+        with torch.no_grad():
+            plain = m(self.feats)
+            logits, last = m(self.feats, tap=2)
+            self.assertTrue(torch.equal(logits, plain))
+            self.assertTrue(torch.allclose(m.head(last), plain, atol=1e-6))
+            _, first = m(self.feats, tap=0)
+            self.assertFalse(torch.allclose(first, last, atol=1e-3))
+
     def test_deeper_narrower_or_foreign_checkpoints_are_refused(self):
         small = tiny(2)
         for bigger in (trained(3, seed=5), trained(1, seed=5, ffn=64), tiny(1, vocab=VOCAB + 1),

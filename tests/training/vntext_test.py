@@ -75,6 +75,12 @@ class UnitsTest(unittest.TestCase):
                          ["ngươi", "hoi", "ưa", "ăc"])
         self.assertEqual([vntext.strip_tone(x)[1] for x in "ma mà má mả mã mạ".split()], [0, 1, 2, 3, 4, 5])
 
+    def test_tone_targets_one_per_syllable_blank_free(self):
+        # syllables without an onset start with the bare marker: they must still count once
+        self.assertEqual(vntext.unit_tones(vntext.sentence_units("ăn mà má mả mã mạ người")),
+                         [1, 2, 3, 4, 5, 6, 2])
+        self.assertEqual(vntext.unit_tones(vntext.sentence_units("uyển ước")), [4, 3])
+
 
 if __name__ == "__main__":
     unittest.main()
