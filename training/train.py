@@ -22,7 +22,7 @@ from model import StreamingCtc  # noqa: E402
 from vntext import sentence_units, unit_tones  # noqa: E402
 
 
-TONE_WARMUP = 200
+TONE_WARMUP = 500
 
 
 def load_vocab(path):
@@ -145,6 +145,9 @@ def main():
                     help="weight of an auxiliary CTC loss on the syllables' tones alone, from a linear classifier "
                          "on the output of --tone-layer (trained here, not exported): tone becomes one 6-way "
                          "decision shared by all rhymes instead of 666 separate ones")
+    ap.add_argument("--tone-lr", type=float, default=1e-3,
+                    help="constant learning rate of the tone classifier: a fresh linear layer learns far too "
+                         "slowly at the rate of a trained model's last phases")
     ap.add_argument("--tone-layer", type=int, default=-1, help="encoder layer the tone classifier reads "
                                                                "(0-based; -1: the last)")
     ap.add_argument("--threads", type=int, default=2)
@@ -180,7 +183,7 @@ def main():
     opt = torch.optim.Adam(model.parameters(), lr=args.peak_lr, betas=(0.9, 0.98), eps=1e-9, weight_decay=1e-6)
     # its own optimiser, so that the model's optimiser state stays loadable when it is switched on or off
     tone_head = torch.nn.Linear(model.cfg["d"], 7)
-    tone_opt = torch.optim.Adam(tone_head.parameters(), lr=args.peak_lr, betas=(0.9, 0.98), eps=1e-9)
+    tone_opt = torch.optim.Adam(tone_head.parameters(), lr=args.tone_lr, betas=(0.9, 0.98), eps=1e-9)
     tone_tap = args.tone_layer % layers if args.tone_weight > 0 else None
     tone_steps = 0  # steps the tone classifier has trained; the first TONE_WARMUP do not reach the encoder
     step, epoch, opt_start = 0, 0, 0
@@ -249,8 +252,10 @@ def main():
             tgt = torch.tensor([u for y in ys for u in y])
             tgt_lens = torch.tensor([len(y) for y in ys])
             lr = lr_at(step + 1, args.peak_lr, args.warmup, args.hold, opt_start)
-            for g in opt.param_groups + tone_opt.param_groups:
+            for g in opt.param_groups:
                 g["lr"] = lr
+            for g in tone_opt.param_groups:
+                g["lr"] = args.tone_lr
             if tone_tap is None:
                 logits = model(feats)
             else:
