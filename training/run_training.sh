@@ -198,3 +198,32 @@ $T14 --init work/ckpt13/last.pt --ffn 768 --warmup 300 $(sets 19 20 21) --peak-l
 $T14 $(sets 22 27 14) --peak-lr 4e-5 --max-steps 69378 >> work/train14.log 2>&1
 $T14 $(sets 15 16 17) --peak-lr 2e-5 --max-steps 70936 >> work/train14.log 2>&1
 finish work/ckpt14/last.pt fp16
+
+# The ninth run: fresh audio again, on a new machine. Eight new sets of 14000 utterances: seeds 31
+# and 32 from the same text pool, seeds 33-38 from a second pool drawn with text seed 10 (new
+# dictionary strings and generated everyday sentences, the same held-out set kept out). The
+# committed weights with a new optimiser: 3e-5 on set 31, then, with the auxiliary tone loss
+# (weight 0.3, classifier on the last layer), 2e-5 on sets 32-34 and 1e-5 on sets 35-37, each phase
+# ended by the clock.
+$PY corpus.py --seed 10 --everyday 120000 --dict 36000 --vocab ../assets/asr_vocab.txt \
+    --keep-test work/text/test.txt --out work/text_s10
+for S in 31 32; do
+    $PY tts.py --text work/text_big/train.txt --out work/wav/train$S --manifest work/train$S.tsv --num 14000 \
+        --seed $S --jobs 2 --weights $W4
+    $PY feats.py --manifest work/train$S.tsv --feats work/feats/train$S
+done
+for S in 33 34 35 36 37 38; do
+    $PY tts.py --text work/text_s10/train.txt --out work/wav/train$S --manifest work/train$S.tsv --num 14000 \
+        --seed $S --jobs 2 --weights $W4
+    $PY feats.py --manifest work/train$S.tsv --feats work/feats/train$S
+done
+T15="$T --ckpt-dir work/ckpt15"
+$T15 --init checkpoint/final.pt --warmup 300 $(sets 31) --peak-lr 3e-5 --max-steps 72058 > work/train15.log 2>&1
+$T15 $(sets 32 33 34) --peak-lr 2e-5 --tone-weight 0.3 --max-steps 74569 >> work/train15.log 2>&1
+cp work/ckpt15/last.pt work/ckpt15/ph_2e-5.pt
+$T15 $(sets 35 36 37) --peak-lr 1e-5 --tone-weight 0.3 --max-steps 76050 >> work/train15.log 2>&1
+# The committed model is the mean of the checkpoint at the end of the first pass over set 31 (step
+# 71837, work/ckpt15/epoch001.pt) and the one after the 2e-5 phase; the 1e-5 phase with its
+# snapshots made no further gain.
+$PY average.py --out work/ckpt15/avg.pt work/ckpt15/epoch001.pt work/ckpt15/ph_2e-5.pt
+finish work/ckpt15/avg.pt fp16
