@@ -81,6 +81,14 @@ def make_batches(items, cache, max_frames, rng, shuffle=True):
     return batches
 
 
+def ctc_per_utterance(logits, seqs, in_lens):
+    """CTC loss (blank 0) summed over frames, averaged over the batch; logits [B, T, C], seqs one
+    target list per utterance."""
+    lp = F.log_softmax(logits, dim=-1).transpose(0, 1)
+    return F.ctc_loss(lp, torch.tensor([u for y in seqs for u in y]), in_lens, torch.tensor([len(y) for y in seqs]),
+                      blank=0, reduction="sum", zero_infinity=True) / len(seqs)
+
+
 def spec_augment(x, mean, rng):
     t = x.shape[0]
     x = x.copy()
@@ -198,6 +206,8 @@ def main():
             tone_head.load_state_dict(st["tone_head"])
             tone_opt.load_state_dict(st["tone_opt"])
             tone_steps = st.get("tone_steps", 0)
+            for g in tone_opt.param_groups:  # the rate asked for now, not the one saved
+                g["lr"] = args.tone_lr
         print("resumed from step %d epoch %d" % (step, epoch), flush=True)
     elif args.init:
         if st["cfg"]["layers"] < layers or st["cfg"]["ffn"] < ffn:
@@ -249,29 +259,20 @@ def main():
             for i, x in enumerate(xs):
                 feats[i, :x.shape[0]] = torch.from_numpy(x)
             in_lens = torch.tensor([StreamingCtc.num_out_frames(x.shape[0]) for x in xs])
-            tgt = torch.tensor([u for y in ys for u in y])
-            tgt_lens = torch.tensor([len(y) for y in ys])
             lr = lr_at(step + 1, args.peak_lr, args.warmup, args.hold, opt_start)
             for g in opt.param_groups:
                 g["lr"] = lr
-            for g in tone_opt.param_groups:
-                g["lr"] = args.tone_lr
             if tone_tap is None:
                 logits = model(feats)
             else:
                 logits, hidden = model(feats, tap=tone_tap)
-            lp = F.log_softmax(logits, dim=-1).transpose(0, 1)
-            loss = F.ctc_loss(lp, tgt, in_lens, tgt_lens, blank=0, reduction="sum", zero_infinity=True) / len(b)
+            loss = ctc_per_utterance(logits, ys, in_lens)
             total = loss
             if tone_tap is not None:
-                tones = [items[k][3] for k in b]
                 # a fresh classifier's loss is large and its gradient noise: it learns on its own first
                 if tone_steps < TONE_WARMUP:
                     hidden = hidden.detach()
-                tlp = F.log_softmax(tone_head(hidden), dim=-1).transpose(0, 1)
-                tone_loss = F.ctc_loss(tlp, torch.tensor([t for y in tones for t in y]), in_lens,
-                                       torch.tensor([len(y) for y in tones]), blank=0, reduction="sum",
-                                       zero_infinity=True) / len(b)
+                tone_loss = ctc_per_utterance(tone_head(hidden), [items[k][3] for k in b], in_lens)
                 total = loss + args.tone_weight * tone_loss
                 tone_sum += tone_loss.item()
             opt.zero_grad()
