@@ -42,18 +42,43 @@ CACHE_T = 30
 
 
 class Subsample(nn.Module):
-    def __init__(self, d, ch=64, n_mels=80):
+    """[N, 43, 80] normalised features -> [N, 10, d].
+
+    The main path halves time and frequency twice. With `pitch_ch` > 0 a second path reads the
+    lowest `pitch_bins` mel bands (up to about 1.7 kHz for 40: the first harmonics of the voice)
+    at full frequency resolution, halving time only, so that small shifts of the harmonics (the
+    pitch contour that carries a syllable's tone) are not averaged away by the frequency stride.
+    Its output projection starts at zero: added to a trained model, the path changes nothing
+    until it has learnt something."""
+
+    def __init__(self, d, ch=64, n_mels=80, pitch_ch=0, pitch_bins=40):
         super().__init__()
         self.conv1 = nn.Conv2d(1, ch, 3, stride=2)
         self.conv2 = nn.Conv2d(ch, ch, 3, stride=2)
         f = ((n_mels - 1) // 2 - 1) // 2
         self.out = nn.Linear(ch * f, d)
+        self.pitch_bins = pitch_bins
+        if pitch_ch:
+            self.pitch1 = nn.Conv2d(1, pitch_ch, 3, stride=(2, 1))
+            self.pitch2 = nn.Conv2d(pitch_ch, pitch_ch, 3, stride=(2, 1))
+            self.pitch_out = nn.Linear(pitch_ch * (pitch_bins - 4), d)
+            nn.init.zeros_(self.pitch_out.weight)
+            nn.init.zeros_(self.pitch_out.bias)
+        else:
+            self.pitch1 = None
 
-    def forward(self, x):  # [N, 43, 80] -> [N, 10, d]
-        x = F.relu(self.conv1(x.unsqueeze(1)))
-        x = F.relu(self.conv2(x))
+    @staticmethod
+    def flatten(x):  # [N, C, T, F] -> [N, T, C*F]
         n, c, t, f = x.shape
-        return self.out(x.permute(0, 2, 1, 3).reshape(n, t, c * f))
+        return x.permute(0, 2, 1, 3).reshape(n, t, c * f)
+
+    def forward(self, x):
+        y = F.relu(self.conv1(x.unsqueeze(1)))
+        y = self.out(self.flatten(F.relu(self.conv2(y))))
+        if self.pitch1 is not None:
+            p = F.relu(self.pitch1(x[:, :, :self.pitch_bins].unsqueeze(1)))
+            y = y + self.pitch_out(self.flatten(F.relu(self.pitch2(p))))
+        return y
 
 
 class FeedForward(nn.Module):
@@ -161,13 +186,14 @@ class Layer(nn.Module):
 
 
 class StreamingCtc(nn.Module):
-    def __init__(self, vocab, d=144, heads=4, layers=6, ffn=384, sub_ch=64, dropout=0.1):
+    def __init__(self, vocab, d=144, heads=4, layers=6, ffn=384, sub_ch=64, dropout=0.1, pitch_ch=0):
         super().__init__()
         assert layers <= CACHE_LAYERS and heads == CACHE_HEADS and 2 * (d // heads) <= CACHE_KV and d <= CACHE_CH
-        self.cfg = dict(vocab=vocab, d=d, heads=heads, layers=layers, ffn=ffn, sub_ch=sub_ch, dropout=dropout)
+        self.cfg = dict(vocab=vocab, d=d, heads=heads, layers=layers, ffn=ffn, sub_ch=sub_ch, dropout=dropout,
+                        pitch_ch=pitch_ch)
         self.register_buffer("feat_mean", torch.zeros(80))
         self.register_buffer("feat_istd", torch.ones(80))
-        self.sub = Subsample(d, sub_ch)
+        self.sub = Subsample(d, sub_ch, pitch_ch=pitch_ch)
         self.layers = nn.ModuleList([Layer(d, heads, ffn, dropout) for _ in range(layers)])
         self.head = nn.Linear(d, vocab)
         self.drop = nn.Dropout(dropout)
@@ -176,8 +202,9 @@ class StreamingCtc(nn.Module):
         """Loads the weights of a smaller model of the same width: fewer layers, narrower feed-forward
         blocks, or both. The missing layers go on top; their residual branches start at zero and their
         closing norm copies the last trained layer's. The extra hidden units of a feed-forward block
-        keep their random input weights but get zero output weights. So the grown model computes
-        exactly what the trained one did, and the new weights learn from there."""
+        keep their random input weights but get zero output weights. A pitch path (`pitch_ch`) that the
+        trained model lacks keeps its fresh weights, its output projection at zero. So the grown model
+        computes exactly what the trained one did, and the new weights learn from there."""
         own = self.state_dict()
         trained = 1 + max(int(k.split(".")[1]) for k in state if k.startswith("layers."))
         if trained > len(self.layers) or set(state) - set(own) or any(

@@ -134,6 +134,12 @@ def main():
     ap.add_argument("--ffn", type=int, default=0,
                     help="feed-forward hidden units; default: as the checkpoint it resumes or starts from, 384 for "
                          "a new model")
+    ap.add_argument("--pitch-ch", type=int, default=-1,
+                    help="channels of the subsampling's full-frequency pitch path (0: none); default: as the "
+                         "checkpoint it resumes or starts from, none for a new model")
+    ap.add_argument("--new-lr", type=float, default=0.0,
+                    help="peak learning rate of the weights that --init's checkpoint lacks (added layers, a "
+                         "pitch path), which start from nothing while the rest is fine-tuned; default --peak-lr")
     ap.add_argument("--sorted-epochs", type=int, default=1)
     ap.add_argument("--subset", type=int, default=0,
                     help="use only this many utterances (a fixed random choice): a small set that the model "
@@ -187,8 +193,17 @@ def main():
     st = torch.load(last) if resuming else torch.load(args.init) if args.init else None
     layers = args.layers or (st["cfg"]["layers"] if st else 6)
     ffn = args.ffn or (st["cfg"]["ffn"] if st else 384)
-    model = StreamingCtc(len(units), layers=layers, ffn=ffn, dropout=args.dropout)
-    opt = torch.optim.Adam(model.parameters(), lr=args.peak_lr, betas=(0.9, 0.98), eps=1e-9, weight_decay=1e-6)
+    pitch_ch = args.pitch_ch if args.pitch_ch >= 0 else st["cfg"].get("pitch_ch", 0) if st else 0
+    model = StreamingCtc(len(units), layers=layers, ffn=ffn, dropout=args.dropout, pitch_ch=pitch_ch)
+    # weights that the starting checkpoint lacks form a second parameter group with its own rate
+    new_params = st.get("new_params", []) if resuming else (
+        sorted(set(n for n, _ in model.named_parameters()) - set(st["model"])) if st else [])
+    named = dict(model.named_parameters())
+    groups = [{"params": [p for n, p in named.items() if n not in new_params]}]
+    if new_params:
+        groups.append({"params": [named[n] for n in new_params]})
+    opt = torch.optim.Adam(groups, lr=args.peak_lr, betas=(0.9, 0.98), eps=1e-9, weight_decay=1e-6)
+    lr_scale = [1.0, (args.new_lr or args.peak_lr) / args.peak_lr]
     # its own optimiser, so that the model's optimiser state stays loadable when it is switched on or off
     tone_head = torch.nn.Linear(model.cfg["d"], 7)
     tone_opt = torch.optim.Adam(tone_head.parameters(), lr=args.tone_lr, betas=(0.9, 0.98), eps=1e-9)
@@ -210,9 +225,10 @@ def main():
                 g["lr"] = args.tone_lr
         print("resumed from step %d epoch %d" % (step, epoch), flush=True)
     elif args.init:
-        if st["cfg"]["layers"] < layers or st["cfg"]["ffn"] < ffn:
-            print("grown from %d to %d layers, feed-forward %d to %d" % (
-                model.load_grown(st["model"]), layers, st["cfg"]["ffn"], ffn), flush=True)
+        if st["cfg"]["layers"] < layers or st["cfg"]["ffn"] < ffn or st["cfg"].get("pitch_ch", 0) < pitch_ch:
+            print("grown from %d to %d layers, feed-forward %d to %d, pitch path %d to %d channels" % (
+                model.load_grown(st["model"]), layers, st["cfg"]["ffn"], ffn, st["cfg"].get("pitch_ch", 0),
+                pitch_ch), flush=True)
         else:
             model.load_state_dict(st["model"])
         # the step count carries on, but the new optimiser still needs its warm-up
@@ -232,6 +248,7 @@ def main():
     def state():
         return {"model": model.state_dict(), "opt": opt.state_dict(), "step": step, "epoch": epoch,
                 "opt_start": opt_start, "rng": rng.getstate(), "cfg": model.cfg, "vocab_size": len(units),
+                "new_params": new_params,
                 "tone_head": tone_head.state_dict(), "tone_opt": tone_opt.state_dict(), "tone_steps": tone_steps}
 
     last_save = time.time()
@@ -260,8 +277,8 @@ def main():
                 feats[i, :x.shape[0]] = torch.from_numpy(x)
             in_lens = torch.tensor([StreamingCtc.num_out_frames(x.shape[0]) for x in xs])
             lr = lr_at(step + 1, args.peak_lr, args.warmup, args.hold, opt_start)
-            for g in opt.param_groups:
-                g["lr"] = lr
+            for g, scale in zip(opt.param_groups, lr_scale):
+                g["lr"] = lr * scale
             if tone_tap is None:
                 logits = model(feats)
             else:

@@ -25,8 +25,8 @@ from model import StreamingCtc, stream  # noqa: E402
 VOCAB = 12
 
 
-def tiny(layers, vocab=VOCAB, ffn=32):
-    return StreamingCtc(vocab, d=16, heads=4, layers=layers, ffn=ffn, sub_ch=4, dropout=0.0).eval()
+def tiny(layers, vocab=VOCAB, ffn=32, pitch_ch=0):
+    return StreamingCtc(vocab, d=16, heads=4, layers=layers, ffn=ffn, sub_ch=4, dropout=0.0, pitch_ch=pitch_ch).eval()
 
 
 def trained(layers, seed, ffn=32):
@@ -82,6 +82,29 @@ class GrowTest(unittest.TestCase):
         wide.train()
         torch.nn.functional.mse_loss(wide(self.feats), torch.zeros_like(whole)).backward()
         self.assertGreater(ff.l2.weight.grad[:, 32:].abs().sum().item(), 0.0)
+
+    def test_pitch_path_starts_silent_learns_and_streams_exactly(self):
+        small = trained(2, seed=11)
+        big = tiny(2, pitch_ch=3)
+        big.load_grown(small.state_dict())
+        with torch.no_grad():
+            self.assertTrue(torch.equal(big(self.feats), small(self.feats)))
+        big.train()
+        torch.nn.functional.mse_loss(big(self.feats), torch.zeros(1, 30, VOCAB)).backward()
+        self.assertGreater(big.sub.pitch_out.weight.grad.abs().sum().item(), 0.0)
+        big.eval()
+        with torch.no_grad():
+            big.sub.pitch_out.weight.normal_(std=0.3)  # as after some training
+            whole = big(self.feats)
+            self.assertFalse(torch.allclose(whole, small(self.feats), atol=1e-3))
+            self.assertTrue(torch.allclose(stream(big, self.feats[0]), whole[0, :StreamingCtc.num_out_frames(100)],
+                                           atol=1e-4))
+            # it reads the low bands only
+            high = self.feats.clone()
+            high[:, :43, 60:] += 1.0
+            pitch = [big.sub(x[:, :43]) - small.sub(x[:, :43]) for x in (self.feats, high, self.feats + 1.0)]
+            self.assertTrue(torch.allclose(pitch[0], pitch[1], atol=1e-5))
+            self.assertFalse(torch.allclose(pitch[0], pitch[2], atol=1e-3))
 
     def hidden(self, model):
         out = []
