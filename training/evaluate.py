@@ -125,6 +125,8 @@ def main():
     ap.add_argument("--homophones", action="store_true",
                     help="also count syllable errors over espeak-ng's phonemes of each syllable in the voice "
                          "that spoke it: a syllable the voice pronounces like the reference is not an error")
+    ap.add_argument("--by-variant", action="store_true",
+                    help="also break the figures down by voice variant and by pitch (in steps of 20)")
     args = ap.parse_args()
 
     src = {}
@@ -138,7 +140,7 @@ def main():
     dec = TorchBackend(args.ckpt, args.vocab, args.feats, args.weights) if args.backend == "torch" else LibBackend(args.lib)
     t0, audio, decoded = time.time(), 0.0, []
     for uid, wav, voice, variant, rate, pitch, noise, ref in rows:
-        decoded.append((voice, variant, noise, ref, dec(uid, wav)))
+        decoded.append((voice, variant, int(pitch), noise, ref, dec(uid, wav)))
         audio += os.path.getsize(wav) / 32000.0
     el = time.time() - t0
 
@@ -146,7 +148,7 @@ def main():
     # char err, chars, syl err, syls, utts, syl err with tones ignored, syl err over espeak-ng phonemes
     acc = collections.defaultdict(lambda: [0] * 7)
     shown = 0
-    for voice, variant, noise, ref, hyp in decoded:
+    for voice, variant, pitch, noise, ref, hyp in decoded:
         ce, cn = edit_distance(list(hyp), list(ref)), len(ref)
         we, wn = edit_distance(hyp.split(), ref.split()), len(ref.split())
         te = edit_distance([strip_tone(x)[0] for x in hyp.split()], [strip_tone(x)[0] for x in ref.split()])
@@ -154,6 +156,8 @@ def main():
         keys = ["all", "voice=" + voice, "noise=" + noise, "source=" + src.get(ref, "?")]
         if src.get(ref) != "dict":  # real text, without the random syllable strings
             keys.append("sentences")
+        if args.by_variant:
+            keys += ["variant=" + variant, "pitch=%02d-%02d" % (pitch // 20 * 20, pitch // 20 * 20 + 19)]
         for key in keys:
             a = acc[key]
             for i, v in enumerate((ce, cn, we, wn, 1, te, pe)):

@@ -1,5 +1,6 @@
 """Growing, averaging and exporting checkpoints of the recipe's model (training/model.py,
-training/average.py, training/export.py).
+training/average.py, training/export.py), and reading syllables and their frames off its output
+(training/analyse_tones.py).
 
 All three feed the committed model: a grown model that did not start from its trained layers, a
 mean that mixed up tensors, or an export that stored other weights than it checked would throw
@@ -17,6 +18,7 @@ from onnx import TensorProto, numpy_helper
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "training"))
 
+import analyse_tones  # noqa: E402
 import average  # noqa: E402
 import export  # noqa: E402
 from train import lr_at  # noqa: E402
@@ -230,6 +232,15 @@ class AverageTest(unittest.TestCase):
             paths = [self.save(d, "a.pt", trained(1, seed=8), 1), self.save(d, "b.pt", trained(2, seed=9), 2)]
             with self.assertRaises(SystemExit):
                 average.average(paths)
+
+
+class EmissionTest(unittest.TestCase):
+    def test_syllables_are_dated_by_the_first_frame_of_their_last_unit(self):
+        units = ["<blank>", "<unk>", "\u2581", "\u2581b", "à", "an", "a"]
+        frames = [3, 3, 0, 4, 4, 0, 2, 5, 5, 0, 2, 5, 3, 6]
+        logits = torch.nn.functional.one_hot(torch.tensor(frames), len(units)).float()
+        self.assertEqual(analyse_tones.emitted_syllables(logits, units),
+                         [["bà", 3], ["an", 7], ["an", 11], ["ba", 13]])
 
 
 class ScheduleTest(unittest.TestCase):
