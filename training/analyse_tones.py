@@ -15,27 +15,22 @@ import difflib
 import os
 import sys
 
-import numpy as np
-import torch
-
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from export import load  # noqa: E402
-from model import CHUNK_OUT, StreamingCtc  # noqa: E402
+from evaluate import TorchBackend, greedy  # noqa: E402
+from model import CHUNK_OUT  # noqa: E402
 from vntext import strip_tone  # noqa: E402
 
 
 def emitted_syllables(logits, units):
-    """Greedy CTC decoding -> [(syllable, frame of its last unit)]."""
-    out, prev = [], 0
-    for f, k in enumerate(logits.argmax(-1).tolist()):
-        if k != prev and k != 0:
-            u = units[k]
-            if u.startswith("\u2581"):
-                out.append([u[1:], f])
-            elif out:
-                out[-1] = [out[-1][0] + u, f]
-        prev = k
+    """Greedy CTC decoding -> [[syllable, frame where its last unit starts]]."""
+    out = []
+    for k, f in greedy(logits):
+        u = units[k]
+        if u.startswith("\u2581"):
+            out.append([u[1:], f])
+        elif out:
+            out[-1] = [out[-1][0] + u, f]
     return out
 
 
@@ -46,16 +41,11 @@ def main():
     ap.add_argument("--manifest", default=os.path.join(HERE, "work", "test.tsv"))
     ap.add_argument("--feats", default=os.path.join(HERE, "work", "feats", "test"))
     args = ap.parse_args()
-    torch.set_num_threads(2)
-    model, _ = load(args.ckpt, "fp32")
-    units = [l.split(" ")[0] for l in open(args.vocab, encoding="utf-8").read().split("\n") if l]
+    dec = TorchBackend(args.ckpt, args.vocab, args.feats, "fp32")
     counts = collections.defaultdict(lambda: [0, 0])  # key -> [tone wrong, syllables]
     for line in open(args.manifest, encoding="utf-8"):
         row = line.rstrip("\n").split("\t")
-        x = torch.from_numpy(np.load(os.path.join(args.feats, row[0] + ".npy")))
-        with torch.no_grad():
-            logits = model(x.unsqueeze(0))[0][:StreamingCtc.num_out_frames(x.shape[0])]
-        hyp = emitted_syllables(logits, units)
+        hyp = emitted_syllables(dec.logits(row[0]), dec.units)
         ref = [strip_tone(s) for s in row[7].split()]
         h = [strip_tone(s) for s, _ in hyp]
         match = difflib.SequenceMatcher(None, [s for s, _ in h], [s for s, _ in ref], autojunk=False)

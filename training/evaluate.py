@@ -64,6 +64,17 @@ def detokenize(units):
     return out
 
 
+def greedy(logits):
+    """Greedy CTC decoding of scores [frames, units] -> [(unit id, frame where it starts)], repeats
+    merged and blanks (id 0) dropped."""
+    out, prev = [], 0
+    for f, k in enumerate(logits.argmax(-1).tolist()):
+        if k != prev and k != 0:
+            out.append((k, f))
+        prev = k
+    return out
+
+
 class TorchBackend:
     def __init__(self, ckpt, vocab, feat_dir, weights):
         import numpy as np
@@ -75,17 +86,15 @@ class TorchBackend:
         self.units = [l.split(" ")[0] for l in open(vocab, encoding="utf-8").read().split("\n") if l]
         self.feat_dir = feat_dir
 
-    def __call__(self, uid, wav):
+    def logits(self, uid):
+        """The utterance's scores [frames, units], as many frames as the library would produce."""
         from model import StreamingCtc
         x = self.torch.from_numpy(self.np.load(os.path.join(self.feat_dir, uid + ".npy")))
         with self.torch.no_grad():
-            lg = self.m(x.unsqueeze(0))[0][:StreamingCtc.num_out_frames(x.shape[0])]
-        ids, prev = [], 0
-        for k in lg.argmax(-1).tolist():
-            if k != prev and k != 0:
-                ids.append(k)
-            prev = k
-        return detokenize([self.units[i] for i in ids])
+            return self.m(x.unsqueeze(0))[0][:StreamingCtc.num_out_frames(x.shape[0])]
+
+    def __call__(self, uid, wav):
+        return detokenize([self.units[k] for k, _ in greedy(self.logits(uid))])
 
 
 class LibBackend:
