@@ -18,7 +18,7 @@ import torch
 import torch.nn.functional as F
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from model import StreamingCtc  # noqa: E402
+from model import CHUNK_OUT, StreamingCtc  # noqa: E402
 from vntext import sentence_units, unit_tones  # noqa: E402
 
 
@@ -81,12 +81,25 @@ def make_batches(items, cache, max_frames, rng, shuffle=True):
     return batches
 
 
-def ctc_per_utterance(logits, seqs, in_lens):
+def ctc_per_utterance(logits, seqs, in_lens, bias=None):
     """CTC loss (blank 0) summed over frames, averaged over the batch; logits [B, T, C], seqs one
-    target list per utterance."""
-    lp = F.log_softmax(logits, dim=-1).transpose(0, 1)
+    target list per utterance.  `bias` [T', C] (T' >= T) is added to the log-probabilities: a negative
+    entry makes every alignment that emits that unit at that frame less likely."""
+    lp = F.log_softmax(logits, dim=-1)
+    if bias is not None:
+        lp = lp + bias[:lp.shape[1]]
+    lp = lp.transpose(0, 1)
     return F.ctc_loss(lp, torch.tensor([u for y in seqs for u in y]), in_lens, torch.tensor([len(y) for y in seqs]),
                       blank=0, reduction="sum", zero_infinity=True) / len(seqs)
+
+
+def late_rhyme_bias(units, late_frames, penalty):
+    """[10, V] bias for `ctc_per_utterance`, repeated once per chunk: -penalty for every rhyme unit in the
+    last `late_frames` output frames of a chunk.  Rhymes carry the tone; onsets (units that begin with
+    U+2581), the blank and <unk> may be emitted anywhere."""
+    rhyme = torch.tensor([i >= 2 and not u.startswith("\u2581") for i, u in enumerate(units)])
+    late = torch.arange(CHUNK_OUT) >= CHUNK_OUT - late_frames
+    return -penalty * (late[:, None] & rhyme[None, :]).float()
 
 
 def spec_augment(x, mean, rng):
@@ -164,6 +177,12 @@ def main():
                          "slowly at the rate of a trained model's last phases")
     ap.add_argument("--tone-layer", type=int, default=-1, help="encoder layer the tone classifier reads "
                                                                "(0-based; -1: the last)")
+    ap.add_argument("--late-penalty", type=float, default=0.0,
+                    help="log-probability taken off every rhyme unit emitted in the last --late-frames output "
+                         "frames of a chunk, in training only: those frames have heard at most 30-110 ms of "
+                         "what follows, too little for the end of a tone's pitch contour, so the model learns "
+                         "to hold such rhymes until the first frames of the next chunk")
+    ap.add_argument("--late-frames", type=int, default=3)
     ap.add_argument("--threads", type=int, default=2)
     ap.add_argument("--save-minutes", type=float, default=5.0)
     ap.add_argument("--stop-at", default="", help="UTC HH:MM (the next time it comes, even past midnight); "
@@ -251,6 +270,8 @@ def main():
                 "new_params": new_params,
                 "tone_head": tone_head.state_dict(), "tone_opt": tone_opt.state_dict(), "tone_steps": tone_steps}
 
+    late_bias = late_rhyme_bias(units, args.late_frames, args.late_penalty) if args.late_penalty > 0 else None
+
     last_save = time.time()
     while epoch < args.epochs:
         items = scan(manifests, feat_dirs, unit_id)
@@ -283,7 +304,8 @@ def main():
                 logits = model(feats)
             else:
                 logits, hidden = model(feats, tap=tone_tap)
-            loss = ctc_per_utterance(logits, ys, in_lens)
+            loss = ctc_per_utterance(logits, ys, in_lens,
+                                     None if late_bias is None else late_bias.repeat(logits.shape[1] // CHUNK_OUT, 1))
             total = loss
             if tone_tap is not None:
                 # a fresh classifier's loss is large and its gradient noise: it learns on its own first

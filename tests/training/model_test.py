@@ -21,7 +21,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import analyse_tones  # noqa: E402
 import average  # noqa: E402
 import export  # noqa: E402
-from train import lr_at  # noqa: E402
+from train import ctc_per_utterance, late_rhyme_bias, lr_at  # noqa: E402
 from model import StreamingCtc, stream  # noqa: E402
 
 VOCAB = 12
@@ -241,6 +241,28 @@ class EmissionTest(unittest.TestCase):
         logits = torch.nn.functional.one_hot(torch.tensor(frames), len(units)).float()
         self.assertEqual(analyse_tones.emitted_syllables(logits, units),
                          [["bà", 3], ["an", 7], ["an", 11], ["ba", 13]])
+
+
+class LatePenaltyTest(unittest.TestCase):
+    UNITS = ["<blank>", "<unk>", "\u2581", "\u2581b", "à", "an"]
+
+    def test_only_rhymes_in_the_last_frames_of_each_chunk_are_penalised(self):
+        bias = late_rhyme_bias(self.UNITS, 3, 2.0)
+        self.assertEqual(tuple(bias.shape), (10, 6))
+        self.assertTrue(torch.equal(bias[7:, 4:], torch.full((3, 2), -2.0)))
+        self.assertEqual(int((bias != 0).sum()), 6)
+
+    def test_the_penalty_moves_a_rhyme_to_the_next_chunk(self):
+        # "bà" over two chunks: onset at frame 5; the rhyme at frame 8 or at frame 10 (the next chunk)
+        def loss(rhyme_frame, bias):
+            frames = [0] * 20
+            frames[5], frames[rhyme_frame] = 3, 4
+            logits = 8.0 * torch.nn.functional.one_hot(torch.tensor(frames), 6).float()[None]
+            return ctc_per_utterance(logits, [[3, 4]], torch.tensor([20]), bias).item()
+
+        bias = late_rhyme_bias(self.UNITS, 3, 2.0).repeat(2, 1)
+        self.assertAlmostEqual(loss(8, None), loss(10, None), places=4)
+        self.assertLess(loss(10, bias) + 1.5, loss(8, bias))
 
 
 class ScheduleTest(unittest.TestCase):
