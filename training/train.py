@@ -19,7 +19,7 @@ import torch.nn.functional as F
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from model import CHUNK_OUT, StreamingCtc  # noqa: E402
-from vntext import sentence_units, unit_tones  # noqa: E402
+from vntext import WB, sentence_units, unit_tones  # noqa: E402
 
 
 TONE_WARMUP = 500
@@ -81,23 +81,23 @@ def make_batches(items, cache, max_frames, rng, shuffle=True):
     return batches
 
 
-def ctc_per_utterance(logits, seqs, in_lens, bias=None):
-    """CTC loss (blank 0) summed over frames, averaged over the batch; logits [B, T, C], seqs one
-    target list per utterance.  `bias` [T', C] (T' >= T) is added to the log-probabilities: a negative
-    entry makes every alignment that emits that unit at that frame less likely."""
+def ctc_per_utterance(logits, seqs, in_lens, chunk_bias=None):
+    """CTC loss (blank 0) summed over frames, averaged over the batch; logits [B, T, C] (T whole chunks),
+    seqs one target list per utterance.  `chunk_bias` [10, C] is added to the log-probabilities of every
+    chunk: a negative entry makes every alignment that emits that unit at that frame less likely."""
     lp = F.log_softmax(logits, dim=-1)
-    if bias is not None:
-        lp = lp + bias[:lp.shape[1]]
+    if chunk_bias is not None:
+        lp = lp + chunk_bias.repeat(lp.shape[1] // CHUNK_OUT, 1)
     lp = lp.transpose(0, 1)
     return F.ctc_loss(lp, torch.tensor([u for y in seqs for u in y]), in_lens, torch.tensor([len(y) for y in seqs]),
                       blank=0, reduction="sum", zero_infinity=True) / len(seqs)
 
 
 def late_rhyme_bias(units, late_frames, penalty):
-    """[10, V] bias for `ctc_per_utterance`, repeated once per chunk: -penalty for every rhyme unit in the
+    """[10, V] chunk bias for `ctc_per_utterance`: -penalty for every rhyme unit in the
     last `late_frames` output frames of a chunk.  Rhymes carry the tone; onsets (units that begin with
     U+2581), the blank and <unk> may be emitted anywhere."""
-    rhyme = torch.tensor([i >= 2 and not u.startswith("\u2581") for i, u in enumerate(units)])
+    rhyme = torch.tensor([i >= 2 and not u.startswith(WB) for i, u in enumerate(units)])
     late = torch.arange(CHUNK_OUT) >= CHUNK_OUT - late_frames
     return -penalty * (late[:, None] & rhyme[None, :]).float()
 
@@ -304,8 +304,7 @@ def main():
                 logits = model(feats)
             else:
                 logits, hidden = model(feats, tap=tone_tap)
-            loss = ctc_per_utterance(logits, ys, in_lens,
-                                     None if late_bias is None else late_bias.repeat(logits.shape[1] // CHUNK_OUT, 1))
+            loss = ctc_per_utterance(logits, ys, in_lens, late_bias)
             total = loss
             if tone_tap is not None:
                 # a fresh classifier's loss is large and its gradient noise: it learns on its own first

@@ -260,7 +260,7 @@ class LatePenaltyTest(unittest.TestCase):
             logits = 8.0 * torch.nn.functional.one_hot(torch.tensor(frames), 6).float()[None]
             return ctc_per_utterance(logits, [[3, 4]], torch.tensor([20]), bias).item()
 
-        bias = late_rhyme_bias(self.UNITS, 3, 2.0).repeat(2, 1)
+        bias = late_rhyme_bias(self.UNITS, 3, 2.0)
         self.assertAlmostEqual(loss(8, None), loss(10, None), places=4)
         self.assertLess(loss(10, bias) + 1.5, loss(8, bias))
 
