@@ -242,6 +242,11 @@ class EmissionTest(unittest.TestCase):
         self.assertEqual(analyse_tones.emitted_syllables(logits, units),
                          [["bà", 3], ["an", 7], ["an", 11], ["ba", 13]])
 
+    def test_tones_are_compared_only_where_the_letters_agree(self):
+        hyp = [["ba", 3], ["cơm", 5], ["bá", 8], ["ạ", 12]]
+        # "con" was misheard and "ạ" was inserted: only the two "ba" are compared, tone by tone
+        self.assertEqual(analyse_tones.matched_tones(hyp, "bà con bá"), [(0, 1, 0, 3), (2, 2, 2, 8)])
+
 
 class LatePenaltyTest(unittest.TestCase):
     UNITS = ["<blank>", "<unk>", "\u2581", "\u2581b", "à", "an"]
