@@ -186,11 +186,13 @@ class Layer(nn.Module):
 
 
 class StreamingCtc(nn.Module):
-    def __init__(self, vocab, d=144, heads=4, layers=6, ffn=384, sub_ch=64, dropout=0.1, pitch_ch=0):
+    def __init__(self, vocab, d=144, heads=4, layers=6, ffn=384, sub_ch=64, dropout=0.1, pitch_ch=0, lookahead=0):
+        """`lookahead` > 0 lets every layer attend to that many chunks after its own: a trial of what right
+        context is worth. Such a model is not causal; it can be trained and evaluated whole, never streamed."""
         super().__init__()
         assert layers <= CACHE_LAYERS and heads == CACHE_HEADS and 2 * (d // heads) <= CACHE_KV and d <= CACHE_CH
         self.cfg = dict(vocab=vocab, d=d, heads=heads, layers=layers, ffn=ffn, sub_ch=sub_ch, dropout=dropout,
-                        pitch_ch=pitch_ch)
+                        pitch_ch=pitch_ch, lookahead=lookahead)
         self.register_buffer("feat_mean", torch.zeros(80))
         self.register_buffer("feat_istd", torch.ones(80))
         self.sub = Subsample(d, sub_ch, pitch_ch=pitch_ch)
@@ -255,7 +257,7 @@ class StreamingCtc(nn.Module):
         pos = torch.arange(tt, device=feats.device)
         cq = (pos // CHUNK_OUT).unsqueeze(1)
         ks = pos.unsqueeze(0)
-        allowed = (ks // CHUNK_OUT <= cq) & (ks >= cq * CHUNK_OUT - LEFT)
+        allowed = (ks // CHUNK_OUT <= cq + self.cfg["lookahead"]) & (ks >= cq * CHUNK_OUT - LEFT)
         mask_bias = torch.zeros(tt, tt, device=feats.device).masked_fill(~allowed, NEG)
         dist = (pos.unsqueeze(1) - ks).clamp(-(CHUNK_OUT - 1), LEFT + CHUNK_OUT - 1) + CHUNK_OUT - 1
         tapped = None
@@ -267,6 +269,8 @@ class StreamingCtc(nn.Module):
 
     def step(self, chunk, offset, att_cache, cnn_cache):
         """One chunk as the library runs it; shapes as in the module docstring."""
+        if self.cfg["lookahead"]:
+            raise ValueError("a model that looks ahead of its chunk cannot be run chunk by chunk")
         d, h = self.cfg["d"], self.cfg["heads"]
         dk = d // h
         x = self.sub(self.normalise(chunk))                                                 # [1, 10, d]

@@ -150,6 +150,9 @@ def main():
     ap.add_argument("--pitch-ch", type=int, default=-1,
                     help="channels of the subsampling's full-frequency pitch path (0: none); default: as the "
                          "checkpoint it resumes or starts from, none for a new model")
+    ap.add_argument("--lookahead", type=int, default=-1,
+                    help="chunks after its own that every layer may attend to (a trial of right context: such a "
+                         "model cannot be exported for streaming); default: as the checkpoint, 0 for a new model")
     ap.add_argument("--new-lr", type=float, default=0.0,
                     help="peak learning rate of the weights that --init's checkpoint lacks (added layers, a "
                          "pitch path), which start from nothing while the rest is fine-tuned; default --peak-lr")
@@ -213,7 +216,9 @@ def main():
     layers = args.layers or (st["cfg"]["layers"] if st else 6)
     ffn = args.ffn or (st["cfg"]["ffn"] if st else 384)
     pitch_ch = args.pitch_ch if args.pitch_ch >= 0 else st["cfg"].get("pitch_ch", 0) if st else 0
-    model = StreamingCtc(len(units), layers=layers, ffn=ffn, dropout=args.dropout, pitch_ch=pitch_ch)
+    lookahead = args.lookahead if args.lookahead >= 0 else st["cfg"].get("lookahead", 0) if st else 0
+    model = StreamingCtc(len(units), layers=layers, ffn=ffn, dropout=args.dropout, pitch_ch=pitch_ch,
+                         lookahead=lookahead)
     # weights that the starting checkpoint lacks form a second parameter group with its own rate
     new_params = st.get("new_params", []) if resuming else (
         sorted(set(n for n, _ in model.named_parameters()) - set(st["model"])) if st else [])

@@ -248,6 +248,26 @@ class EmissionTest(unittest.TestCase):
         self.assertEqual(analyse_tones.matched_tones(hyp, "bà con bá"), [(0, 1, 0, 3), (2, 2, 2, 8)])
 
 
+class LookaheadTest(unittest.TestCase):
+    def test_only_a_model_with_lookahead_hears_the_next_chunk(self):
+        x = torch.randn(1, 86, 80)
+        later = x.clone()
+        later[:, 43:] += 1.0  # only the second chunk differs
+        for lookahead, changes in ((0, False), (1, True)):
+            torch.manual_seed(3)
+            m = StreamingCtc(VOCAB, d=16, heads=4, layers=2, ffn=32, sub_ch=4, dropout=0.0, lookahead=lookahead).eval()
+            with torch.no_grad():
+                for p in m.parameters():
+                    p.add_(0.1 * torch.randn_like(p))
+                first = m(x)[0, :10], m(later)[0, :10]
+            self.assertEqual(not torch.allclose(*first), changes, "lookahead %d" % lookahead)
+
+    def test_a_model_with_lookahead_refuses_to_stream(self):
+        m = StreamingCtc(VOCAB, d=16, heads=4, layers=1, ffn=32, sub_ch=4, dropout=0.0, lookahead=1).eval()
+        with self.assertRaises(ValueError):
+            stream(m, torch.randn(43, 80))
+
+
 class LatePenaltyTest(unittest.TestCase):
     UNITS = ["<blank>", "<unk>", "\u2581", "\u2581b", "à", "an"]
 
