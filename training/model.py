@@ -259,6 +259,7 @@ class StreamingCtc(nn.Module):
         ks = pos.unsqueeze(0)
         allowed = (ks // CHUNK_OUT <= cq + self.cfg["lookahead"]) & (ks >= cq * CHUNK_OUT - LEFT)
         mask_bias = torch.zeros(tt, tt, device=feats.device).masked_fill(~allowed, NEG)
+        # frames of a later chunk (lookahead only) share the bias of the farthest frame ahead within a chunk
         dist = (pos.unsqueeze(1) - ks).clamp(-(CHUNK_OUT - 1), LEFT + CHUNK_OUT - 1) + CHUNK_OUT - 1
         tapped = None
         for i, layer in enumerate(self.layers):
