@@ -19,7 +19,7 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from evaluate import TorchBackend, greedy  # noqa: E402
+from evaluate import TorchBackend, greedy, text_sources  # noqa: E402
 from model import CHUNK_OUT  # noqa: E402
 from vntext import strip_tone  # noqa: E402
 
@@ -63,16 +63,13 @@ def main():
                          "strings (no sentence context) against those of the sentences")
     args = ap.parse_args()
     dec = TorchBackend(args.ckpt, args.vocab, args.feats, "fp32")
-    dict_strings = set()
-    if os.path.exists(args.sources):
-        dict_strings = {l.rstrip("\n").split("\t")[1] for l in open(args.sources, encoding="utf-8")
-                        if l.startswith("dict\t")}
+    src = text_sources(args.sources)
     counts = collections.defaultdict(lambda: [0, 0])  # key -> [tone wrong, syllables]
     confusion = collections.defaultdict(collections.Counter)  # subset -> (reference tone, decoded tone) -> n
     for line in open(args.manifest, encoding="utf-8"):
         row = line.rstrip("\n").split("\t")
         n_ref = len(row[7].split())
-        subset = "dictionary strings" if row[7] in dict_strings else "sentences"
+        subset = "dictionary strings" if src.get(row[7]) == "dict" else "sentences"
         for j, ref_tone, tone, frame in matched_tones(emitted_syllables(dec.logits(row[0]), dec.units), row[7]):
             confusion[subset][ref_tone, tone] += 1
             keys = ["frame %d of its chunk" % (frame % CHUNK_OUT)]

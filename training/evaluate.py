@@ -52,6 +52,17 @@ class Phonemiser:
         return out
 
 
+def text_sources(path):
+    """{sentence: its text source} from source<TAB>sentence lines (the first source where a sentence
+    comes twice); empty when the file is missing."""
+    src = {}
+    if os.path.exists(path):
+        for l in open(path, encoding="utf-8"):
+            s, t = l.rstrip("\n").split("\t")
+            src.setdefault(t, s)
+    return src
+
+
 def detokenize(units):
     out = ""
     for u in units:
@@ -138,11 +149,7 @@ def main():
                     help="also break the figures down by voice variant and by pitch (in steps of 20)")
     args = ap.parse_args()
 
-    src = {}
-    if os.path.exists(args.sources):
-        for l in open(args.sources, encoding="utf-8"):
-            s, t = l.rstrip("\n").split("\t")
-            src.setdefault(t, s)
+    src = text_sources(args.sources)
     rows = [l.rstrip("\n").split("\t") for l in open(args.manifest, encoding="utf-8") if l.endswith("\n")]
     if args.limit:
         rows = rows[:args.limit]
