@@ -11,13 +11,15 @@ per-chunk function that is exported to ONNX.  Both give the same numbers:
 * self-attention is block causal: a frame of chunk c sees all frames of chunk c
   and the 40 frames (4 chunks) before it, the keys and values that the
   attention cache carries; relative position biases depend only on distance;
-* the depthwise convolution is causal with kernel 15, its 14 frames of left
-  context being what the convolution cache carries (zeros at stream start).
+* the depthwise convolution is causal with kernel K (15 by default, at most
+  31), its K-1 frames of left context being what the convolution cache carries
+  (zeros at stream start).
 
 Cache layout (contract of the library, model state only):
-  att_cache [1, 12, 4, 40, 224]: [0, layer, head, frame, 0:36] keys, [.., 36:72]
-      values, oldest frame first; layers >= num_layers and values 72: stay zero.
-  cnn_cache [1, 12, 448, 30]: [0, layer, 0:144, 16:30] the last 14 inputs of the
+  att_cache [1, 12, 4, 40, 224]: [0, layer, head, frame, 0:dk] keys, [.., dk:2dk]
+      values (dk = att_dim / 4, 36 for the default width 144, at most 112), oldest
+      frame first; layers >= num_layers and values 2dk: stay zero.
+  cnn_cache [1, 12, 448, 30]: [0, layer, 0:d, 31-K:30] the last K-1 inputs of the
       depthwise convolution; everything else zero.
   offset [1, 1] int64: output frames produced so far; cache frames that lie
       before the start of the stream are masked out with it.
@@ -31,7 +33,7 @@ import torch.nn.functional as F
 CHUNK_IN = 43
 CHUNK_OUT = 10
 LEFT = 40          # attention frames carried in the cache
-KERNEL = 15        # depthwise convolution kernel, KERNEL-1 frames carried in the cache
+KERNEL = 15        # default depthwise convolution kernel, KERNEL-1 frames carried in the cache
 NEG = -1e9
 
 CACHE_LAYERS = 12
@@ -94,12 +96,16 @@ class FeedForward(nn.Module):
 
 
 class Attention(nn.Module):
-    def __init__(self, d, heads, dropout):
+    """`att_dim` (a multiple of `heads`) is the width of the queries, keys and values of all heads
+    together; the residual stream stays `d` wide."""
+
+    def __init__(self, d, heads, dropout, att_dim=0):
         super().__init__()
-        self.h, self.dk = heads, d // heads
+        att_dim = att_dim or d
+        self.h, self.dk = heads, att_dim // heads
         self.norm = nn.LayerNorm(d)
-        self.qkv = nn.Linear(d, 3 * d)
-        self.out = nn.Linear(d, d)
+        self.qkv = nn.Linear(d, 3 * att_dim)
+        self.out = nn.Linear(att_dim, d)
         self.drop = nn.Dropout(dropout)
         # bias per head and distance q-k in [-(CHUNK_OUT-1), LEFT+CHUNK_OUT-1]
         self.rel = nn.Parameter(torch.zeros(heads, LEFT + 2 * CHUNK_OUT - 1))
@@ -133,11 +139,12 @@ class Attention(nn.Module):
 
 
 class ConvModule(nn.Module):
-    def __init__(self, d, dropout):
+    def __init__(self, d, dropout, kernel=KERNEL):
         super().__init__()
+        self.kernel = kernel
         self.norm = nn.LayerNorm(d)
         self.pw1 = nn.Linear(d, 2 * d)
-        self.dw = nn.Conv1d(d, d, KERNEL, groups=d)
+        self.dw = nn.Conv1d(d, d, kernel, groups=d)
         self.norm2 = nn.LayerNorm(d)
         self.pw2 = nn.Linear(d, d)
         self.drop = nn.Dropout(dropout)
@@ -151,19 +158,19 @@ class ConvModule(nn.Module):
 
     def forward(self, x):
         y = self.pre(x)
-        return self.post(F.pad(y, (KERNEL - 1, 0)))
+        return self.post(F.pad(y, (self.kernel - 1, 0)))
 
-    def step(self, x, cache):  # cache [1, d, KERNEL-1]
+    def step(self, x, cache):  # cache [1, d, kernel-1]
         y = torch.cat([cache, self.pre(x)], dim=2)
-        return self.post(y), y[:, :, -(KERNEL - 1):]
+        return self.post(y), y[:, :, -(self.kernel - 1):]
 
 
 class Layer(nn.Module):
-    def __init__(self, d, heads, ffn, dropout):
+    def __init__(self, d, heads, ffn, dropout, att_dim=0, kernel=KERNEL):
         super().__init__()
         self.ff1 = FeedForward(d, ffn, dropout)
-        self.att = Attention(d, heads, dropout)
-        self.conv = ConvModule(d, dropout)
+        self.att = Attention(d, heads, dropout, att_dim)
+        self.conv = ConvModule(d, dropout, kernel)
         self.ff2 = FeedForward(d, ffn, dropout)
         self.norm = nn.LayerNorm(d)
         self.drop = nn.Dropout(dropout)
@@ -186,25 +193,33 @@ class Layer(nn.Module):
 
 
 class StreamingCtc(nn.Module):
-    def __init__(self, vocab, d=144, heads=4, layers=6, ffn=384, sub_ch=64, dropout=0.1, pitch_ch=0, lookahead=0):
+    def __init__(self, vocab, d=144, heads=4, layers=6, ffn=384, sub_ch=64, dropout=0.1, pitch_ch=0, lookahead=0,
+                 att_dim=0, kernel=KERNEL):
         """`lookahead` > 0 lets every layer attend to that many chunks after its own: a trial of what right
-        context is worth. Such a model is not causal; it can be trained and evaluated whole, never streamed."""
+        context is worth. Such a model is not causal; it can be trained and evaluated whole, never streamed.
+        `att_dim` (default `d`) is the attention's inner width, `kernel` the depthwise convolution's: both may
+        grow up to what the caches hold (keys and values of 112 per head, 30 frames) without widening the
+        residual stream."""
         super().__init__()
-        assert layers <= CACHE_LAYERS and heads == CACHE_HEADS and 2 * (d // heads) <= CACHE_KV and d <= CACHE_CH
+        att_dim = att_dim or d
+        assert layers <= CACHE_LAYERS and heads == CACHE_HEADS and att_dim % heads == 0
+        assert 2 * (att_dim // heads) <= CACHE_KV and d <= CACHE_CH and 2 <= kernel <= CACHE_T + 1
         self.cfg = dict(vocab=vocab, d=d, heads=heads, layers=layers, ffn=ffn, sub_ch=sub_ch, dropout=dropout,
-                        pitch_ch=pitch_ch, lookahead=lookahead)
+                        pitch_ch=pitch_ch, lookahead=lookahead, att_dim=att_dim, kernel=kernel)
         self.register_buffer("feat_mean", torch.zeros(80))
         self.register_buffer("feat_istd", torch.ones(80))
         self.sub = Subsample(d, sub_ch, pitch_ch=pitch_ch)
-        self.layers = nn.ModuleList([Layer(d, heads, ffn, dropout) for _ in range(layers)])
+        self.layers = nn.ModuleList([Layer(d, heads, ffn, dropout, att_dim, kernel) for _ in range(layers)])
         self.head = nn.Linear(d, vocab)
         self.drop = nn.Dropout(dropout)
 
     def load_grown(self, state):
         """Loads the weights of a smaller model of the same width: fewer layers, narrower feed-forward
-        blocks, or both. The missing layers go on top; their residual branches start at zero and their
-        closing norm copies the last trained layer's. The extra hidden units of a feed-forward block
-        keep their random input weights but get zero output weights. A pitch path (`pitch_ch`) that the
+        blocks or attention, a shorter convolution kernel, or several of these. The missing layers go on
+        top; their residual branches start at zero and their closing norm copies the last trained layer's.
+        The extra hidden units of a feed-forward block keep their random input weights but get zero output
+        weights; wider attention heads are grown by `grow_qkv`; a longer kernel gets zero weights for the
+        older frames. A pitch path (`pitch_ch`) that the
         trained model lacks keeps its fresh weights, its output projection at zero. So the grown model
         computes exactly what the trained one did, and the new weights learn from there."""
         own = self.state_dict()
@@ -226,11 +241,36 @@ class StreamingCtc(nn.Module):
                     own[k][:, :v.shape[1]].copy_(v)
                 elif k.endswith(".l1.weight") or k.endswith(".l1.bias"):  # [ffn, d] / [ffn]
                     own[k][:v.shape[0]].copy_(v)
+                elif k.endswith(".att.qkv.weight") or k.endswith(".att.qkv.bias"):
+                    self.grow_qkv(own[k], v)
+                elif k.endswith(".att.out.weight"):  # [d, heads * dk]
+                    h = self.cfg["heads"]
+                    own[k].zero_()
+                    own[k].view(v.shape[0], h, -1)[:, :, :v.shape[1] // h].copy_(v.view(v.shape[0], h, -1))
+                elif k.endswith(".conv.dw.weight"):  # [d, 1, kernel], the newest frame last
+                    own[k].zero_()
+                    own[k][:, :, own[k].shape[2] - v.shape[2]:].copy_(v)
                 else:
                     raise ValueError("cannot grow %s from %s to %s" % (k, tuple(v.shape), tuple(own[k].shape)))
             for layer in self.layers[trained:]:
                 layer.norm.load_state_dict(self.layers[trained - 1].norm.state_dict())
         return trained
+
+    def grow_qkv(self, own, old):
+        """Copies a narrower attention's projection [3 * heads * dk_old (, d)] into `own` (dk per head):
+        each head's first dk_old queries, keys and values are the old ones, the queries scaled by
+        sqrt(dk / dk_old) so that the scores, divided by sqrt(dk) now, stay the same. The new query
+        dimensions start at zero, so the new key dimensions add nothing to the scores yet; the new value
+        dimensions are read by output weights that `load_grown` zeroes. Keys and values keep their
+        random weights: the zero queries and output weights get gradients through them."""
+        h = self.cfg["heads"]
+        rest = own.shape[1:]
+        dk, dk_old = own.shape[0] // (3 * h), old.shape[0] // (3 * h)
+        dst = own.view(3, h, dk, *rest)
+        src = old.view(3, h, dk_old, *rest)
+        dst[:, :, :dk_old].copy_(src)
+        dst[0, :, :dk_old].mul_(math.sqrt(dk / dk_old))
+        dst[0, :, dk_old:].zero_()
 
     def normalise(self, x):
         # The clip bounds the zero frames that pad the last chunk: a filter that is always at the
@@ -272,8 +312,8 @@ class StreamingCtc(nn.Module):
         """One chunk as the library runs it; shapes as in the module docstring."""
         if self.cfg["lookahead"]:
             raise ValueError("a model that looks ahead of its chunk cannot be run chunk by chunk")
-        d, h = self.cfg["d"], self.cfg["heads"]
-        dk = d // h
+        d, h, kernel = self.cfg["d"], self.cfg["heads"], self.cfg["kernel"]
+        dk = self.cfg["att_dim"] // h
         x = self.sub(self.normalise(chunk))                                                 # [1, 10, d]
         j = torch.arange(LEFT).unsqueeze(0)
         invalid = (j + offset) < LEFT                                     # [1, 40] cache frames before the stream
@@ -282,10 +322,10 @@ class StreamingCtc(nn.Module):
         for l, layer in enumerate(self.layers):
             kc = att_cache[:, l, :, :, 0:dk]
             vc = att_cache[:, l, :, :, dk:2 * dk]
-            cc = cnn_cache[:, l, 0:d, CACHE_T - (KERNEL - 1):CACHE_T]
+            cc = cnn_cache[:, l, 0:d, CACHE_T - (kernel - 1):CACHE_T]
             x, kn, vn, cn = layer.step(x, kc, vc, cache_mask, cc)
             att_out.append(F.pad(torch.cat([kn, vn], dim=-1), (0, CACHE_KV - 2 * dk)))
-            cnn_out.append(F.pad(cn, (CACHE_T - (KERNEL - 1), 0, 0, CACHE_CH - d)))
+            cnn_out.append(F.pad(cn, (CACHE_T - (kernel - 1), 0, 0, CACHE_CH - d)))
         nl = len(self.layers)
         r_att = torch.stack(att_out, dim=1)
         r_cnn = torch.stack(cnn_out, dim=1)

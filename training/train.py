@@ -18,7 +18,7 @@ import torch
 import torch.nn.functional as F
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from model import CHUNK_OUT, StreamingCtc  # noqa: E402
+from model import CHUNK_OUT, KERNEL, StreamingCtc  # noqa: E402
 from vntext import WB, sentence_units, unit_tones  # noqa: E402
 
 
@@ -147,6 +147,12 @@ def main():
     ap.add_argument("--ffn", type=int, default=0,
                     help="feed-forward hidden units; default: as the checkpoint it resumes or starts from, 384 for "
                          "a new model")
+    ap.add_argument("--att-dim", type=int, default=0,
+                    help="attention width, all heads together (at most 448); default: as the checkpoint it "
+                         "resumes or starts from, the model width for a new model")
+    ap.add_argument("--kernel", type=int, default=0,
+                    help="depthwise convolution kernel in output frames (at most 31); default: as the "
+                         "checkpoint it resumes or starts from, 15 for a new model")
     ap.add_argument("--pitch-ch", type=int, default=-1,
                     help="channels of the subsampling's full-frequency pitch path (0: none); default: as the "
                          "checkpoint it resumes or starts from, none for a new model")
@@ -163,7 +169,7 @@ def main():
     ap.add_argument("--max-steps", type=int, default=0)
     ap.add_argument("--init", default="", help="start from the weights of this checkpoint (e.g. the committed "
                                                "checkpoint/final.pt) when --ckpt-dir holds no last.pt; a checkpoint "
-                                               "with fewer layers or feed-forward units than --layers/--ffn is grown")
+                                               "smaller than --layers/--ffn/--att-dim/--kernel is grown")
     ap.add_argument("--hold", type=int, default=0, help="keep the peak learning rate up to this step")
     ap.add_argument("--max-len", type=int, default=0,
                     help="only utterances of at most this many feature frames (curriculum: short first)")
@@ -217,8 +223,10 @@ def main():
     ffn = args.ffn or (st["cfg"]["ffn"] if st else 384)
     pitch_ch = args.pitch_ch if args.pitch_ch >= 0 else st["cfg"].get("pitch_ch", 0) if st else 0
     lookahead = args.lookahead if args.lookahead >= 0 else st["cfg"].get("lookahead", 0) if st else 0
+    att_dim = args.att_dim or (st["cfg"].get("att_dim", st["cfg"]["d"]) if st else 0)
+    kernel = args.kernel or (st["cfg"].get("kernel", KERNEL) if st else KERNEL)
     model = StreamingCtc(len(units), layers=layers, ffn=ffn, dropout=args.dropout, pitch_ch=pitch_ch,
-                         lookahead=lookahead)
+                         lookahead=lookahead, att_dim=att_dim, kernel=kernel)
     # weights that the starting checkpoint lacks form a second parameter group with its own rate
     new_params = st.get("new_params", []) if resuming else (
         sorted(set(n for n, _ in model.named_parameters()) - set(st["model"])) if st else [])
@@ -249,10 +257,12 @@ def main():
                 g["lr"] = args.tone_lr
         print("resumed from step %d epoch %d" % (step, epoch), flush=True)
     elif args.init:
-        if st["cfg"]["layers"] < layers or st["cfg"]["ffn"] < ffn or st["cfg"].get("pitch_ch", 0) < pitch_ch:
-            print("grown from %d to %d layers, feed-forward %d to %d, pitch path %d to %d channels" % (
-                model.load_grown(st["model"]), layers, st["cfg"]["ffn"], ffn, st["cfg"].get("pitch_ch", 0),
-                pitch_ch), flush=True)
+        old = dict(StreamingCtc(**st["cfg"]).cfg)  # with the defaults of keys older checkpoints lack
+        if any(old[k] < model.cfg[k] for k in ("layers", "ffn", "pitch_ch", "att_dim", "kernel")):
+            print("grown from %d to %d layers, feed-forward %d to %d, pitch path %d to %d channels, attention "
+                  "%d to %d, kernel %d to %d" % (model.load_grown(st["model"]), layers, old["ffn"], ffn,
+                                                old["pitch_ch"], pitch_ch, old["att_dim"], att_dim,
+                                                old["kernel"], kernel), flush=True)
         else:
             model.load_state_dict(st["model"])
         # the step count carries on, but the new optimiser still needs its warm-up

@@ -27,8 +27,9 @@ from model import StreamingCtc, stream  # noqa: E402
 VOCAB = 12
 
 
-def tiny(layers, vocab=VOCAB, ffn=32, pitch_ch=0):
-    return StreamingCtc(vocab, d=16, heads=4, layers=layers, ffn=ffn, sub_ch=4, dropout=0.0, pitch_ch=pitch_ch).eval()
+def tiny(layers, vocab=VOCAB, ffn=32, pitch_ch=0, att_dim=0, kernel=15):
+    return StreamingCtc(vocab, d=16, heads=4, layers=layers, ffn=ffn, sub_ch=4, dropout=0.0, pitch_ch=pitch_ch,
+                        att_dim=att_dim, kernel=kernel).eval()
 
 
 def trained(layers, seed, ffn=32):
@@ -84,6 +85,30 @@ class GrowTest(unittest.TestCase):
         wide.train()
         torch.nn.functional.mse_loss(wide(self.feats), torch.zeros_like(whole)).backward()
         self.assertGreater(ff.l2.weight.grad[:, 32:].abs().sum().item(), 0.0)
+
+    def test_wider_attention_and_longer_kernel_compute_the_same_and_can_learn(self):
+        small = trained(2, seed=12)
+        big = tiny(2, att_dim=32, kernel=31)
+        big.load_grown(small.state_dict())
+        feats = self.feats * 3.0  # scores far from uniform, so that a changed scale would show
+        with torch.no_grad():
+            whole = big(feats)
+            self.assertTrue(torch.allclose(whole, small(feats), atol=1e-5))
+        big.train()
+        torch.nn.functional.mse_loss(big(feats), torch.zeros_like(whole)).backward()
+        att, conv = big.layers[0].att, big.layers[0].conv
+        new_q = att.qkv.weight.grad.view(3, 4, 8, 16)[0, :, 4:]
+        self.assertGreater(new_q.abs().sum().item(), 0.0)
+        self.assertGreater(att.out.weight.grad.view(16, 4, 8)[:, :, 4:].abs().sum().item(), 0.0)
+        self.assertGreater(conv.dw.weight.grad[:, :, :16].abs().sum().item(), 0.0)
+        big.eval()
+        with torch.no_grad():
+            for p in (att.qkv.weight, att.out.weight, conv.dw.weight):
+                p.add_(0.1 * torch.randn_like(p))  # as after some training: the old frames and dims count
+            whole = big(feats)
+            self.assertFalse(torch.allclose(whole, small(feats), atol=1e-3))
+            self.assertTrue(torch.allclose(stream(big, feats[0]), whole[0, :StreamingCtc.num_out_frames(100)],
+                                           atol=1e-4))
 
     def test_pitch_path_starts_silent_learns_and_streams_exactly(self):
         small = trained(2, seed=11)
