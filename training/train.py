@@ -219,12 +219,16 @@ def main():
     last = os.path.join(args.ckpt_dir, "last.pt")
     resuming = os.path.exists(last)
     st = torch.load(last) if resuming else torch.load(args.init) if args.init else None
-    layers = args.layers or (st["cfg"]["layers"] if st else 6)
-    ffn = args.ffn or (st["cfg"]["ffn"] if st else 384)
-    pitch_ch = args.pitch_ch if args.pitch_ch >= 0 else st["cfg"].get("pitch_ch", 0) if st else 0
-    lookahead = args.lookahead if args.lookahead >= 0 else st["cfg"].get("lookahead", 0) if st else 0
-    att_dim = args.att_dim or (st["cfg"].get("att_dim", st["cfg"]["d"]) if st else 0)
-    kernel = args.kernel or (st["cfg"].get("kernel", KERNEL) if st else KERNEL)
+    # the starting checkpoint's settings, with the defaults of the keys that older checkpoints lack
+    saved = {"layers": 6, "ffn": 384, "pitch_ch": 0, "lookahead": 0, "att_dim": 0, "kernel": KERNEL,
+             **(st["cfg"] if st else {})}
+    saved["att_dim"] = saved["att_dim"] or saved.get("d", 0)
+    layers = args.layers or saved["layers"]
+    ffn = args.ffn or saved["ffn"]
+    pitch_ch = args.pitch_ch if args.pitch_ch >= 0 else saved["pitch_ch"]
+    lookahead = args.lookahead if args.lookahead >= 0 else saved["lookahead"]
+    att_dim = args.att_dim or saved["att_dim"]
+    kernel = args.kernel or saved["kernel"]
     model = StreamingCtc(len(units), layers=layers, ffn=ffn, dropout=args.dropout, pitch_ch=pitch_ch,
                          lookahead=lookahead, att_dim=att_dim, kernel=kernel)
     # weights that the starting checkpoint lacks form a second parameter group with its own rate
@@ -257,12 +261,11 @@ def main():
                 g["lr"] = args.tone_lr
         print("resumed from step %d epoch %d" % (step, epoch), flush=True)
     elif args.init:
-        old = dict(StreamingCtc(**st["cfg"]).cfg)  # with the defaults of keys older checkpoints lack
-        if any(old[k] < model.cfg[k] for k in ("layers", "ffn", "pitch_ch", "att_dim", "kernel")):
+        if any(saved[k] < model.cfg[k] for k in ("layers", "ffn", "pitch_ch", "att_dim", "kernel")):
             print("grown from %d to %d layers, feed-forward %d to %d, pitch path %d to %d channels, attention "
-                  "%d to %d, kernel %d to %d" % (model.load_grown(st["model"]), layers, old["ffn"], ffn,
-                                                old["pitch_ch"], pitch_ch, old["att_dim"], att_dim,
-                                                old["kernel"], kernel), flush=True)
+                  "%d to %d, kernel %d to %d" % (model.load_grown(st["model"]), layers, saved["ffn"], ffn,
+                                                saved["pitch_ch"], pitch_ch, saved["att_dim"], att_dim,
+                                                saved["kernel"], kernel), flush=True)
         else:
             model.load_state_dict(st["model"])
         # the step count carries on, but the new optimiser still needs its warm-up
