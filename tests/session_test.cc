@@ -135,8 +135,8 @@ TEST_F(SessionTest, ModuleWithoutCloneIsSkippedWithAWarning) {
   std::string err = testing::internal::GetCapturedStderr();
   ASSERT_TRUE(session);
   EXPECT_EQ(err,
-            "[orvane][WARN][session] module 'no-clone' has no Clone(); falling back to shared "
-            "instance (this Session will not be safe for concurrent use)\n");
+            "[orvane][WARN][session] module 'no-clone' has no Clone(); this session runs without "
+            "it (its results will be missing)\n");
   float x = 0;
   session->AcceptWaveformF32(&x, 1);
   EXPECT_TRUE(log->frames.empty());

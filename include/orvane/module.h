@@ -78,7 +78,8 @@ class ORVANE_EXPORT Module {
   virtual Status Init(const ModuleConfig& config, ModelManager* models, Engine* engine) = 0;
 
   // A fresh instance ready for audio without another Init (it carries over what Init set up),
-  // with empty per-stream state. An empty pointer means the module cannot be cloned.
+  // with empty per-stream state. An empty pointer means the module cannot be cloned: sessions then
+  // run without it (they log a warning).
   virtual std::unique_ptr<Module> Clone() const;
 
   // Forgets the per-stream state.

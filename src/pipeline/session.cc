@@ -63,8 +63,8 @@ Session::Session(Pipeline::Impl* pipeline, float sample_rate) : impl_(new Impl) 
       impl_->modules.push_back(std::move(clone));
     } else {
       LogStream(Warn, "session") << "module '" << entry.name
-                                 << "' has no Clone(); falling back to shared instance (this "
-                                    "Session will not be safe for concurrent use)";
+                                 << "' has no Clone(); this session runs without it (its "
+                                    "results will be missing)";
     }
   }
 }
