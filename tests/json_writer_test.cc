@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "comma_locale.h"
+
 namespace orvane {
 namespace {
 
@@ -109,9 +111,28 @@ TEST(JsonWriterTest, NumberUsesPercentG) {
   EXPECT_EQ(NumberText(0.0), "0");
   EXPECT_EQ(NumberText(1.5), "1.5");
   EXPECT_EQ(NumberText(-2.25), "-2.25");
-  EXPECT_EQ(NumberText(123456789.0), "1.23457e+08");
+  EXPECT_EQ(NumberText(1234567890.0), "1.23457e+09");
   EXPECT_EQ(NumberText(static_cast<double>(0.9f)), "0.9");
   EXPECT_EQ(NumberText(std::numeric_limits<double>::max()), "1.79769e+308");
+}
+
+// Times in seconds keep their milliseconds in long recordings: "%g" alone would print 36000.04
+// (ten hours) as 36000.
+TEST(JsonWriterTest, NumbersFromAThousandKeepThreeDecimals) {
+  EXPECT_EQ(NumberText(3600.01), "3600.01");
+  EXPECT_EQ(NumberText(36000.04), "36000.04");
+  EXPECT_EQ(NumberText(-123456.789), "-123456.789");
+  EXPECT_EQ(NumberText(987654321.25), "987654321.25");
+  EXPECT_EQ(NumberText(1000.0), "1000");
+  EXPECT_EQ(NumberText(999.9994), "999.999");
+}
+
+TEST(JsonWriterTest, NumbersIgnoreTheHostLocale) {
+  testing_support::CommaLocale locale;
+  ORVANE_SKIP_WITHOUT_COMMA_LOCALE(locale);
+  JsonWriter w;
+  w.BeginArray().Number(0.71).Number(36000.04).Number(1e-05).Integer(1234567).EndArray();
+  EXPECT_EQ(w.Str(), "[0.71,36000.04,1e-05,1234567]") << "in locale " << locale.name();
 }
 
 TEST(JsonWriterTest, NonFiniteNumbersAreNull) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "comma_locale.h"
+
 namespace orvane {
 namespace {
 
@@ -66,6 +68,14 @@ TEST_F(LoggerTest, LogStreamFormatsPiecesIntoOneLine) {
   testing::internal::CaptureStderr();
   LogStream(Warn, "model_manager") << "got " << 3 << " of " << 4.5;
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "[orvane][WARN][model_manager] got 3 of 4.5\n");
+}
+
+TEST_F(LoggerTest, LogStreamNumbersIgnoreTheHostLocale) {
+  testing_support::CommaLocale locale;
+  ORVANE_SKIP_WITHOUT_COMMA_LOCALE(locale);
+  testing::internal::CaptureStderr();
+  LogStream(Warn, "t") << 4.5 << " " << 1234567;
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "[orvane][WARN][t] 4.5 1234567\n");
 }
 
 }  // namespace

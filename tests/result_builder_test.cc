@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "comma_locale.h"
+
 namespace orvane {
 namespace {
 
@@ -94,6 +96,23 @@ TEST(ResultBuilderTest, SegmentWithConfidenceAndSpeaker) {
   EXPECT_EQ(r.SnapshotJson(),
             "{\"is_final\":false,\"segments\":[{\"start\":0,\"end\":1.5,\"text\":\"xin ch\xc3\xa0o\","
             "\"confidence\":0.9,\"speaker\":\"A\"}]}");
+}
+
+// A host that switched to a comma-decimal locale still gets valid JSON, with the times of a segment
+// ten hours into a recording exact to the centisecond.
+TEST(ResultBuilderTest, SegmentTimesIgnoreTheHostLocale) {
+  testing_support::CommaLocale locale;
+  ORVANE_SKIP_WITHOUT_COMMA_LOCALE(locale);
+  ResultBuilder r;
+  TextSegment seg;
+  seg.start = 0.71;
+  seg.end = 36001.37;
+  seg.confidence = 0.5f;
+  r.AppendSegment(seg);
+  r.AppendSpeaker("A", 2.25);
+  EXPECT_EQ(r.SnapshotJson(),
+            "{\"is_final\":false,\"segments\":[{\"start\":0.71,\"end\":36001.37,\"text\":\"\","
+            "\"confidence\":0.5}],\"speakers\":[{\"id\":\"A\",\"total_time_s\":2.25}]}");
 }
 
 TEST(ResultBuilderTest, ZeroOrNegativeConfidenceIsOmitted) {

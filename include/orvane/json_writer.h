@@ -28,7 +28,9 @@ class ORVANE_EXPORT JsonWriter {
   JsonWriter& Key(const std::string& key);
   JsonWriter& String(const std::string& value);
   JsonWriter& RawValue(const std::string& json);  // written verbatim; must be valid JSON
-  JsonWriter& Number(double value);               // "%g"; NaN and infinities become null
+  // "%g" (six significant digits), with up to three decimals kept from 1000 to 1e9; a full stop as
+  // decimal separator whatever the locale. NaN and infinities become null.
+  JsonWriter& Number(double value);
   JsonWriter& Integer(long long value);
   JsonWriter& Boolean(bool value);
   JsonWriter& Null();

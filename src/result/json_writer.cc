@@ -1,10 +1,25 @@
 // JsonWriter and JsonEscape: compact JSON output with no whitespace.
 #include "orvane/json_writer.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <system_error>
 
 namespace orvane {
+namespace {
+
+// Significant digits for Number: "%g"'s six, widened from 1000 up so that a value keeps three
+// decimals (times in seconds stay exact to the millisecond in recordings of days); from 1e9 on,
+// six again with an exponent.
+int NumberPrecision(double magnitude) {
+  if (magnitude < 1e3 || magnitude >= 1e9) return 6;
+  int digits = 4;
+  for (double limit = 1e4; magnitude >= limit; limit *= 10.0) ++digits;
+  return digits + 3;
+}
+
+}  // namespace
 
 std::string JsonEscape(const std::string& text) {
   std::string out;
@@ -94,16 +109,25 @@ JsonWriter& JsonWriter::Number(double value) {
   if (!std::isfinite(value)) {
     out_ << "null";
   } else {
+    // std::to_chars formats as "%g" does in the "C" locale, whatever locale the host set.
     char buf[32];
-    std::snprintf(buf, sizeof(buf), "%g", value);
-    out_ << buf;
+    const std::to_chars_result r = std::to_chars(buf, buf + sizeof(buf), value,
+                                                 std::chars_format::general,
+                                                 NumberPrecision(std::fabs(value)));
+    if (r.ec == std::errc()) {
+      out_.write(buf, r.ptr - buf);
+    } else {
+      out_ << "null";  // cannot happen: 32 bytes hold any double at 12 digits
+    }
   }
   return *this;
 }
 
 JsonWriter& JsonWriter::Integer(long long value) {
   Comma();
-  out_ << std::to_string(value);
+  char buf[24];
+  const std::to_chars_result r = std::to_chars(buf, buf + sizeof(buf), value);
+  out_.write(buf, r.ptr - buf);
   return *this;
 }
 

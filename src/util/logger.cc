@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <locale>
 #include <mutex>
 
 namespace orvane {
@@ -40,7 +41,10 @@ void Logger::Log(LogLevel level, const char* tag, const std::string& message) {
                message.c_str());
 }
 
-LogStream::LogStream(LogLevel level, const char* tag) : level_(level), tag_(tag) {}
+// The classic locale: numbers in log lines never take the host's separators.
+LogStream::LogStream(LogLevel level, const char* tag) : level_(level), tag_(tag) {
+  stream_.imbue(std::locale::classic());
+}
 
 LogStream::~LogStream() { Logger::Instance().Log(level_, tag_, stream_.str()); }
 
