@@ -138,8 +138,23 @@ ORVANE_C_API const char* orvane_list_presets(void);
 /* ---- Process-wide ------------------------------------------------------------------------- */
 
 /* Minimum log level: 0 TRACE, 1 DEBUG, 2 INFO (default), 3 WARN, 4 ERROR, 5 or more silent. Lines
- * go to the standard error stream as "[orvane][LEVEL][tag] message". */
+ * go to the standard error stream as "[orvane][LEVEL][tag] message", or to the log callback. */
 ORVANE_C_API void orvane_set_log_level(int level);
+
+/* Receives one log line: `level` 0 TRACE .. 4 ERROR, `tag` the reporting component ("api",
+ * "session", "orvane", ...), `message` the text without prefix or line feed; both texts are UTF-8,
+ * never null, and valid only during the call. `user_data` is the pointer given with the callback. */
+typedef void (*orvane_log_callback_t)(int level, const char* tag, const char* message,
+                                      void* user_data);
+
+/* Routes every log line that passes the log level to `callback` instead of the standard error
+ * stream; null restores the standard error stream. Cannot fail; returns nothing.
+ * Thread-safe: the library calls the callback on whichever thread logs, one line at a time (calls
+ * never overlap). When this function returns, the previous callback is no longer running and is
+ * never called again, so its user data may then be released. A callback may call orvane functions,
+ * but the lines these log while it runs go to the standard error stream. It must not unwind into
+ * the library (a C++ exception it throws is caught and the line dropped). */
+ORVANE_C_API void orvane_set_log_callback(orvane_log_callback_t callback, void* user_data);
 
 /* "0.1.0". */
 ORVANE_C_API const char* orvane_version(void);

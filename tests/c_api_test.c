@@ -160,8 +160,33 @@ static void test_threads_keep_their_own_state(void) {
   orvane_set_log_level(2);
 }
 
+struct log_count {
+  int lines;
+  int last_level;
+  char last_tag[16];
+};
+
+static void count_line(int level, const char* tag, const char* message, void* user_data) {
+  struct log_count* count = (struct log_count*)user_data;
+  (void)message;
+  ++count->lines;
+  count->last_level = level;
+  snprintf(count->last_tag, sizeof(count->last_tag), "%s", tag);
+}
+
+static void test_log_callback(void) {
+  struct log_count count = {0, -1, ""};
+  orvane_set_log_callback(count_line, &count);
+  CHECK(orvane_pipeline_preset(NULL) == NULL);
+  orvane_set_log_callback(NULL, NULL);
+  CHECK(count.lines == 1);
+  CHECK(count.last_level == 4);
+  CHECK_STR(count.last_tag, "api");
+}
+
 int main(void) {
   test_version_and_errors();
+  test_log_callback();
   test_pipeline_configuration();
   test_session_null_and_bad_input();
   test_returned_text_is_per_call();

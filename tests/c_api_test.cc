@@ -29,6 +29,26 @@ TEST(CApiTest, UnknownPresetLogsThePipelineLineThenTheApiLine) {
             "[orvane][ERROR][api] preset not found or build failed: nope\n");
 }
 
+void CollectLine(int level, const char* tag, const char* message, void* user_data) {
+  static_cast<std::vector<std::string>*>(user_data)->push_back(std::to_string(level) + "|" + tag +
+                                                               "|" + message);
+}
+
+TEST(CApiTest, LogCallbackReceivesTheLinesUntilReset) {
+  std::vector<std::string> lines;
+  orvane_set_log_callback(CollectLine, &lines);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(orvane_pipeline_preset("nope"), nullptr);
+  orvane_set_log_callback(nullptr, nullptr);
+  EXPECT_EQ(orvane_pipeline_preset("nope"), nullptr);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(lines, (std::vector<std::string>{"4|pipeline|preset failed: unknown preset: nope",
+                                             "4|api|preset not found or build failed: nope"}));
+  EXPECT_EQ(err,
+            "[orvane][ERROR][pipeline] preset failed: unknown preset: nope\n"
+            "[orvane][ERROR][api] preset not found or build failed: nope\n");
+}
+
 TEST(CApiTest, ReturnedTextIsReplacedByTheNextCallOnTheSameThreadOnly) {
   orvane_pipeline_t* p = orvane_pipeline_new();
   orvane_session_t* s = orvane_session_new(p, 16000.0f);

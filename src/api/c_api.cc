@@ -247,6 +247,10 @@ void orvane_set_log_level(int level) {
   GuardVoid([&] { orvane::Logger::Instance().SetLevel(static_cast<orvane::LogLevel>(level)); });
 }
 
+void orvane_set_log_callback(orvane_log_callback_t callback, void* user_data) {
+  GuardVoid([&] { orvane::Logger::Instance().SetSink(callback, user_data); });
+}
+
 const char* orvane_version(void) { return "0.1.0"; }
 
 const char* orvane_last_error(void) {
