@@ -511,6 +511,22 @@ TEST_F(OrvaneModuleScriptedTest, WideRowsFeedTheSearch4972ScoresAndTheEndpointAl
   EXPECT_EQ(module_.BuildTranscript(), "w5 w5");
 }
 
+// Chunk 1 decodes "cuộc họp" and the onset "b"; chunk 2 brings its rhyme "ạn".
+TEST_F(OrvaneModuleScriptedTest, PartialTextHoldsBackAnOnsetUntilItsRhymeArrives) {
+  const std::string vocab = "<blank> 0\n\u2581cu 1\n\u1ed9c 2\n\u2581h 3\n\u1ecdp 4\n\u2581b 5\n\u1ea1n 6\n";
+  ASSERT_TRUE(module_.InitWithModel(ModuleConfig{}, &engine_, "abc", 3, vocab).ok());
+  engine_.logits = [](int run) {
+    const std::vector<int> ids = run == 0 ? std::vector<int>{1, 2, 0, 3, 4, 0, 5, 5, 0, 0}
+                                          : std::vector<int>{6, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    return Rows(10, 7, [&ids](int t) { return OneHot(7, ids[static_cast<size_t>(t)]); });
+  };
+  FeedFrames(kChunk);
+  EXPECT_EQ(doc_.SnapshotJson(),
+            "{\"text\":\"cu\u1ed9c h\u1ecdp\",\"partial\":\"cu\u1ed9c h\u1ecdp\",\"is_final\":false}");
+  FeedFrames(kChunk);
+  EXPECT_EQ(module_.BuildTranscript(), "cu\u1ed9c h\u1ecdp b\u1ea1n");
+}
+
 TEST_F(OrvaneModuleScriptedTest, ConfidenceIsTheMeanBestPosteriorOfNonBlankFrames) {
   engine_.logits = [](int run) {
     return Rows(10, 64, [run](int t) {

@@ -38,6 +38,28 @@ TEST(PostProcessorTest, LoneMarkersAndPartialMarkers) {
   EXPECT_EQ(Join({"", kMark + "a", ""}), "a");
 }
 
+// "cuộc họp b": the onset of the next syllable arrives before its rhyme.
+TEST(PostProcessorTest, TrailingOnsetWaitsForItsRhyme) {
+  const PostProcessor pp;
+  std::vector<std::string> units = {"\u2581cu", "\u1ed9c", "\u2581h", "\u1ecdp"};
+  for (const char* onset : {"\u2581b", "\u2581ngh", "\u2581\u0111", "\u2581qu", "\u2581gi", "\u2581"}) {
+    std::vector<std::string> cut = units;
+    cut.push_back(onset);
+    EXPECT_EQ(pp.DetokenizeWholeSyllables(cut), "cu\u1ed9c h\u1ecdp") << onset;
+    cut.push_back("<unk>");
+    EXPECT_EQ(pp.DetokenizeWholeSyllables(cut), "cu\u1ed9c h\u1ecdp") << onset;
+    cut.push_back("an");
+    EXPECT_EQ(pp.DetokenizeWholeSyllables(cut), pp.Detokenize(cut)) << onset;
+  }
+  // A whole last syllable, a continuation unit or a word that only looks like an onset stays.
+  EXPECT_EQ(pp.DetokenizeWholeSyllables({"\u2581b", "\u1ea1n"}), "b\u1ea1n");
+  EXPECT_EQ(pp.DetokenizeWholeSyllables({"\u2581a", "ng"}), "ang");
+  EXPECT_EQ(pp.DetokenizeWholeSyllables({"\u2581a", "\u2581bc"}), "a bc");
+  EXPECT_EQ(pp.DetokenizeWholeSyllables({"\u2581a", ","}), "a,");
+  EXPECT_EQ(pp.DetokenizeWholeSyllables({"\u2581ch"}), "");
+  EXPECT_EQ(pp.DetokenizeWholeSyllables({}), "");
+}
+
 TEST(PostProcessorTest, StripBadWordsRemovesEveryMatch) {
   const PostProcessor pp;
   EXPECT_EQ(pp.StripBadWords("a bad word", "bad"), "a  word");

@@ -17,6 +17,17 @@ class ORVANE_EXPORT PostProcessor {
   // skipped; any other unit is glued to what precedes it. Nothing is trimmed or collapsed.
   std::string Detokenize(const std::vector<std::string>& units) const;
 
+  // Detokenize, except that a last unit (special units aside) that is a syllable onset still
+  // waiting for its rhyme is left out: "\u2581cu" "\u1ed9c" "\u2581h" "\u1ecdp" "\u2581b" gives
+  // "cuộc họp", not "cuộc họp b". Used for every text the recogniser shows, since a hypothesis
+  // that ends in an onset is a syllable cut in half.
+  std::string DetokenizeWholeSyllables(const std::vector<std::string>& units) const;
+
+  // True for a word-initial unit (U+2581 marker) whose text after the marker is a Vietnamese
+  // onset and nothing else (b, c, ch, d, đ, g, gh, gi, h, k, kh, l, m, n, ng, ngh, nh, p, ph,
+  // qu, r, s, t, th, tr, v, x), or empty (a syllable without onset, its rhyme still to come).
+  static bool IsOnsetUnit(const std::string& unit);
+
   // Removes every match of `pattern` (ECMAScript regular expression, case-sensitive), matching byte
   // by byte, leaving the surrounding text untouched. An empty or invalid pattern returns `text`.
   // The standard matcher recurses once per repeated character: a pattern whose single match spans

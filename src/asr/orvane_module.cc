@@ -336,7 +336,7 @@ std::string OrvaneModule::HypothesisText() const {
   for (int id : search_->Hypothesis()) {
     if (id != 0) pieces.push_back(units_.At(id));
   }
-  return postprocessor_.Detokenize(pieces);
+  return postprocessor_.DetokenizeWholeSyllables(pieces);
 }
 
 std::string OrvaneModule::BuildTranscript() const {
