@@ -115,7 +115,8 @@ ORVANE_C_API const char* orvane_result_field(const char* result_json, const char
 
 /* ---- One-shot calls, catalogues, models --------------------------------------------------- */
 
-/* The final document of a WAV file (16-bit PCM), or {"is_final":true,"error":"..."} when it cannot
+/* The final document of a WAV file (16-, 24- or 32-bit integer PCM or 32-bit float, plain or
+ * WAVE_FORMAT_EXTENSIBLE), or {"is_final":true,"error":"..."} when it cannot
  * be transcribed. Returns null only for a null handle or path. */
 ORVANE_C_API const char* orvane_transcribe_file(orvane_pipeline_t* pipeline, const char* path);
 

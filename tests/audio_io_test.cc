@@ -4,10 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <fstream>
+#include <limits>
 #include <string>
 #include <vector>
+
+#include "temp_dir.h"
 
 namespace orvane {
 namespace {
@@ -60,6 +65,48 @@ void PutData(Bytes* b, const std::vector<int16_t>& samples) {
   PutData(b, samples, static_cast<uint32_t>(samples.size() * 2));
 }
 
+// A "fmt " chunk of WAVE_FORMAT_EXTENSIBLE (40 bytes) whose sub-format GUID carries `sub_format`;
+// `vendor_guid` spoils the GUID's fixed tail.
+void PutExtensibleFmt(Bytes* b, uint16_t sub_format, uint16_t channels, uint32_t rate,
+                      uint16_t bits, bool vendor_guid = false) {
+  PutFmt(b, 0xFFFE, channels, rate, bits, 16);
+  (*b)[b->size() - 20] = 40;  // the chunk size PutFmt wrote
+  PutU16(b, 22);              // extension size
+  PutU16(b, bits);            // valid bits
+  PutU32(b, 0);               // channel mask
+  PutU16(b, sub_format);
+  const unsigned char tail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                  0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+  b->insert(b->end(), tail, tail + 14);
+  if (vendor_guid) b->back() = 0x72;
+}
+
+// A "data" chunk of raw sample bytes.
+void PutRawData(Bytes* b, const Bytes& bytes) {
+  PutTag(b, "data");
+  PutU32(b, static_cast<uint32_t>(bytes.size()));
+  b->insert(b->end(), bytes.begin(), bytes.end());
+}
+
+// Little-endian integer samples of `bits` bits each.
+Bytes IntSamples(const std::vector<int64_t>& values, int bits) {
+  Bytes b;
+  for (int64_t v : values) {
+    for (int i = 0; i < bits / 8; ++i) b.push_back(static_cast<unsigned char>(v >> (8 * i)));
+  }
+  return b;
+}
+
+Bytes FloatSamples(const std::vector<float>& values) {
+  Bytes b;
+  for (float v : values) {
+    uint32_t u;
+    std::memcpy(&u, &v, sizeof(u));
+    PutU32(&b, u);
+  }
+  return b;
+}
+
 Bytes Wav(uint16_t channels, uint32_t rate, const std::vector<int16_t>& samples) {
   Bytes b = RiffHeader();
   PutFmt(&b, 1, channels, rate, 16);
@@ -70,9 +117,7 @@ Bytes Wav(uint16_t channels, uint32_t rate, const std::vector<int16_t>& samples)
 class AudioIoTest : public ::testing::Test {
  protected:
   std::string Write(const Bytes& bytes) {
-    const std::string path = ::testing::TempDir() + "audio_io_test_" +
-                             ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
-                             std::to_string(count_++) + ".wav";
+    const std::string path = dir_.Sub(std::to_string(count_++) + ".wav");
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return path;
@@ -97,6 +142,8 @@ class AudioIoTest : public ::testing::Test {
     EXPECT_TRUE(st.message.empty());
     return clip;
   }
+
+  testing_support::TempDir dir_;
 
  private:
   int count_ = 0;
@@ -259,18 +306,106 @@ TEST_F(AudioIoTest, FmtChunkProblems) {
   ExpectFailure(data_first, "data chunk before fmt");
 }
 
-TEST_F(AudioIoTest, UnsupportedFormats) {
-  Bytes eight_bit = RiffHeader();
-  PutFmt(&eight_bit, 1, 1, 16000, 8);
-  PutData(&eight_bit, {0x7f7f});
-  ExpectFailure(eight_bit, "only 16-bit PCM supported");
+// Full scale, the largest value, half scale, and a stereo frame per width, written plain (format
+// tag 1) and as WAVE_FORMAT_EXTENSIBLE with the PCM sub-format, as sox writes 24-bit files.
+TEST_F(AudioIoTest, IntegerPcmOf16To32BitsPlainOrExtensible) {
+  for (int bits : {16, 24, 32}) {
+    for (bool extensible : {false, true}) {
+      SCOPED_TRACE(std::to_string(bits) + (extensible ? "-bit extensible" : "-bit plain"));
+      const int64_t full = int64_t{1} << (bits - 1);
+      Bytes mono = RiffHeader();
+      if (extensible) {
+        PutExtensibleFmt(&mono, 1, 1, 48000, static_cast<uint16_t>(bits));
+      } else {
+        PutFmt(&mono, 1, 1, 48000, static_cast<uint16_t>(bits));
+      }
+      PutRawData(&mono, IntSamples({-full, full - 1, full / 2, -1}, bits));
+      const AudioClip clip = ReadOk(mono);
+      EXPECT_EQ(clip.sample_rate, 48000.0f);
+      ASSERT_EQ(clip.samples.size(), 4u);
+      EXPECT_EQ(clip.samples[0], -1.0f);
+      EXPECT_NEAR(clip.samples[1], 1.0f, 1.0 / 32768);
+      EXPECT_LE(clip.samples[1], 1.0f);
+      EXPECT_EQ(clip.samples[2], 0.5f);
+      EXPECT_EQ(clip.samples[3], static_cast<float>(-1.0 / static_cast<double>(full)));
 
-  for (uint16_t tag : {3, 0xFFFE}) {  // float, extensible
-    Bytes b = RiffHeader();
-    PutFmt(&b, tag, 1, 16000, tag == 3 ? 32 : 16);
-    PutData(&b, {0, 0});
-    ExpectFailure(b, "only PCM WAV supported (format=1)");
+      Bytes stereo = RiffHeader();
+      PutFmt(&stereo, 1, 2, 16000, static_cast<uint16_t>(bits));
+      PutRawData(&stereo, IntSamples({1, 2, -1, -2, full / 2, full / 4, 7}, bits));
+      const AudioClip mixed = ReadOk(stereo);  // the odd seventh value is no frame
+      ASSERT_EQ(mixed.samples.size(), 3u);
+      EXPECT_EQ(mixed.samples[0], static_cast<float>(1.0 / static_cast<double>(full)));
+      EXPECT_EQ(mixed.samples[1], static_cast<float>(-1.0 / static_cast<double>(full)));
+      EXPECT_EQ(mixed.samples[2], 0.375f);
+    }
   }
+}
+
+TEST_F(AudioIoTest, FloatSamplesPlainOrExtensibleAreClippedAndCleaned) {
+  for (bool extensible : {false, true}) {
+    SCOPED_TRACE(extensible ? "extensible" : "plain");
+    Bytes mono = RiffHeader();
+    if (extensible) {
+      PutExtensibleFmt(&mono, 3, 1, 44100, 32);
+    } else {
+      PutFmt(&mono, 3, 1, 44100, 32);
+    }
+    PutRawData(&mono, FloatSamples({0.25f, -0.5f, 1.5f, -3.0f, std::numeric_limits<float>::quiet_NaN(),
+                                    std::numeric_limits<float>::infinity()}));
+    const AudioClip clip = ReadOk(mono);
+    EXPECT_EQ(clip.sample_rate, 44100.0f);
+    EXPECT_EQ(clip.samples, (std::vector<float>{0.25f, -0.5f, 1.0f, -1.0f, 0.0f, 0.0f}));
+  }
+  Bytes stereo = RiffHeader();
+  PutFmt(&stereo, 3, 2, 16000, 32);
+  PutRawData(&stereo, FloatSamples({0.25f, 0.75f, -1.0f, 0.5f}));
+  EXPECT_EQ(ReadOk(stereo).samples, (std::vector<float>{0.5f, -0.25f}));
+}
+
+TEST_F(AudioIoTest, UnsupportedEncodingsAreNamed) {
+  const std::string supported =
+      "; supported: 16-, 24- or 32-bit integer PCM and 32-bit float, plain or "
+      "WAVE_FORMAT_EXTENSIBLE";
+  struct Case {
+    uint16_t tag;
+    uint16_t bits;
+    bool extensible;  // tag is then the sub-format
+    const char* holds;
+  };
+  const Case cases[] = {
+      {1, 8, false, "8-bit integer PCM"},
+      {1, 20, false, "20-bit integer PCM"},
+      {3, 64, false, "64-bit float"},
+      {6, 8, false, "A-law (compressed)"},
+      {0x55, 16, false, "MPEG layer 3 (compressed)"},
+      {0x1234, 16, false, "format tag 0x1234"},
+      {1, 8, true, "WAVE_FORMAT_EXTENSIBLE with 8-bit integer PCM"},
+      {3, 64, true, "WAVE_FORMAT_EXTENSIBLE with 64-bit float"},
+      {2, 4, true, "WAVE_FORMAT_EXTENSIBLE with MS ADPCM (compressed)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.holds);
+    Bytes b = RiffHeader();
+    if (c.extensible) {
+      PutExtensibleFmt(&b, c.tag, 1, 16000, c.bits);
+    } else {
+      PutFmt(&b, c.tag, 1, 16000, c.bits);
+    }
+    PutData(&b, {0, 0});
+    ExpectFailure(b, std::string("unsupported WAV encoding: ") + c.holds + supported);
+  }
+
+  Bytes short_extensible = RiffHeader();
+  PutFmt(&short_extensible, 0xFFFE, 1, 16000, 16);
+  PutData(&short_extensible, {0, 0});
+  ExpectFailure(short_extensible,
+                "unsupported WAV encoding: WAVE_FORMAT_EXTENSIBLE without its sub-format" + supported);
+  Bytes vendor = RiffHeader();
+  PutExtensibleFmt(&vendor, 1, 1, 16000, 16, true);
+  PutData(&vendor, {0, 0});
+  ExpectFailure(vendor,
+                "unsupported WAV encoding: WAVE_FORMAT_EXTENSIBLE with a sub-format GUID of another "
+                "vendor" + supported);
 
   Bytes no_channels = RiffHeader();
   PutFmt(&no_channels, 1, 0, 16000, 16);
@@ -284,7 +419,7 @@ TEST_F(AudioIoTest, CallerErrors) {
   EXPECT_EQ(st.message, "AudioIo::ReadWav: null out");
 
   AudioClip clip;
-  const std::string missing = ::testing::TempDir() + "audio_io_test_no_such_file.wav";
+  const std::string missing = dir_.Sub("no_such_file.wav");
   st = AudioIo::ReadWav(missing, &clip);
   EXPECT_EQ(st.code, -3);
   EXPECT_EQ(st.message, "cannot open WAV: " + missing);

@@ -19,6 +19,7 @@
 #include "orvane/feature_pipeline.h"
 #include "orvane/logger.h"
 #include "recording_module.h"
+#include "temp_dir.h"
 
 namespace orvane {
 namespace {
@@ -296,7 +297,8 @@ std::string Fmt(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits) {
 std::string Riff(const std::string& chunks) { return "RIFF" + Le32(4 + chunks.size()) + "WAVE" + chunks; }
 
 TEST_F(BadInputTest, MalformedWavFilesGiveErrorDocuments) {
-  const std::string dir = ::testing::TempDir();
+  const testing_support::TempDir temp;
+  const std::string dir = temp.path();
   struct Case {
     const char* name;
     std::string bytes;
@@ -311,18 +313,25 @@ TEST_F(BadInputTest, MalformedWavFilesGiveErrorDocuments) {
       {"cut_header.wav", Riff("fmt "), "unexpected EOF while scanning chunks"},
       {"small_fmt.wav", Riff("fmt " + Le32(4) + "abcd"), "fmt chunk too small"},
       {"data_first.wav", Riff("data" + Le32(8) + pcm), "data chunk before fmt"},
-      {"float.wav", Riff(Fmt(3, 1, 16000, 32) + "data" + Le32(8) + pcm),
-       "only PCM WAV supported (format=1)"},
+      {"double.wav", Riff(Fmt(3, 1, 16000, 64) + "data" + Le32(8) + pcm),
+       "unsupported WAV encoding: 64-bit float; supported: "},
       {"extensible.wav", Riff(Fmt(0xFFFE, 1, 16000, 16) + "data" + Le32(8) + pcm),
-       "only PCM WAV supported (format=1)"},
+       "unsupported WAV encoding: WAVE_FORMAT_EXTENSIBLE without its sub-format"},
       {"eight_bit.wav", Riff(Fmt(1, 1, 16000, 8) + "data" + Le32(8) + pcm),
-       "only 16-bit PCM supported"},
+       "unsupported WAV encoding: 8-bit integer PCM"},
+      {"mu_law.wav", Riff(Fmt(7, 1, 16000, 8) + "data" + Le32(8) + pcm),
+       "unsupported WAV encoding: mu-law (compressed)"},
       {"no_channels.wav", Riff(Fmt(1, 0, 16000, 16) + "data" + Le32(8) + pcm), "channels=0"},
       {"no_data.wav", Riff(Fmt(1, 1, 16000, 16) + "LIST" + Le32(0xFFFFFFF0u)),
        "unexpected EOF while scanning chunks"},
       {"zero_rate.wav", Riff(Fmt(1, 1, 0, 16) + "data" + Le32(8) + pcm), "session creation failed"},
       {"huge_rate.wav", Riff(Fmt(1, 1, 0xFFFFFFFFu, 16) + "data" + Le32(8) + pcm),
        "session creation failed"},
+      // 24-bit and float files are read as well (4 samples each).
+      {"pcm24.wav", Riff(Fmt(1, 1, 16000, 24) + "data" + Le32(12) + std::string(12, '\x10')),
+       nullptr},
+      {"float.wav", Riff(Fmt(3, 1, 16000, 32) + "data" + Le32(16) + std::string(16, '\x10')),
+       nullptr},
       // A data chunk that claims 4 GiB: only the bytes present are read.
       {"streaming.wav", Riff(Fmt(1, 1, 16000, 16) + "data" + Le32(0xFFFFFFFFu) + pcm), nullptr},
   };

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "temp_dir.h"
+
 namespace orvane {
 namespace {
 
@@ -62,9 +64,9 @@ TEST(FeaturePipelineTest, MatchesNumpyReferenceWithin1e3) {
   const char* source_dir = std::getenv("ORVANE_SOURCE_DIR");
   ASSERT_NE(source_dir, nullptr) << "run through ctest (ORVANE_SOURCE_DIR unset)";
   const std::vector<int16_t> pcm = TestPcm(32000);
-  const std::string dir = ::testing::TempDir();
-  const std::string in_path = dir + "fbank_reference_in.s16";
-  const std::string out_path = dir + "fbank_reference_out.f32";
+  const testing_support::TempDir dir;
+  const std::string in_path = dir.Sub("fbank_reference_in.s16");
+  const std::string out_path = dir.Sub("fbank_reference_out.f32");
   {
     std::ofstream in(in_path, std::ios::binary);
     for (int16_t v : pcm) {

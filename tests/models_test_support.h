@@ -1,5 +1,5 @@
-// Test helpers for the model-management tests: a scoped environment variable and a temporary
-// directory removed with its content.
+// Test helpers for the model-management tests: a scoped environment variable, file texts, and
+// (from temp_dir.h) a temporary directory removed with its content.
 #ifndef ORVANE_TESTS_MODELS_TEST_SUPPORT_H_
 #define ORVANE_TESTS_MODELS_TEST_SUPPORT_H_
 
@@ -11,6 +11,8 @@
 #include <string>
 #include <system_error>
 #include <vector>
+
+#include "temp_dir.h"
 
 namespace orvane {
 namespace testing_support {
@@ -36,29 +38,6 @@ class ScopedEnv {
   }
   const char* name_;
   std::optional<std::string> saved_;
-};
-
-// A fresh directory under the system temporary directory.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "orvane_models_XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (mkdtemp(buffer.data()) != nullptr) path_ = buffer.data();
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::string& path() const { return path_; }
-  std::string Sub(const std::string& relative) const { return path_ + "/" + relative; }
-
- private:
-  std::string path_;
 };
 
 inline void WriteText(const std::string& path, const std::string& text) {

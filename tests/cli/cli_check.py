@@ -65,6 +65,19 @@ def write_wav(path, rate, seconds, channels=1, sampwidth=2):
     return path
 
 
+def write_wav24(path, pcm16_path):
+    """The 16-bit file's samples widened to 24 bits (value * 256): the same audio, read the same."""
+    with wave.open(pcm16_path, "rb") as r:
+        params, frames = r.getparams(), r.readframes(r.getnframes())
+    wide = b"".join(b"\x00" + frames[i:i + 2] for i in range(0, len(frames), 2))
+    with wave.open(path, "wb") as w:
+        w.setnchannels(params.nchannels)
+        w.setsampwidth(3)
+        w.setframerate(params.framerate)
+        w.writeframes(wide)
+    return path
+
+
 def parse_document(line, final):
     try:
         doc = json.loads(line)
@@ -132,6 +145,9 @@ def case_transcribe(a):
     rc, text_out, err = run([a.tool, "transcribe", "--text", mono, stereo])
     check(rc == 0 and len(text_out.splitlines()) == 2, "--text lines: %r" % text_out)
     check(text_out.splitlines()[0] == json.loads(lines[0]).get("text", ""), "--text differs")
+    wide = write_wav24(os.path.join(a.work, "tone44k_stereo_24bit.wav"), stereo)
+    rc, out, err = run([a.tool, "transcribe", wide])
+    check(rc == 0 and out.splitlines() == lines[1:], "24-bit file: exit %d, %r" % (rc, out))
     # A hand-built pipeline and another preset give final documents too.
     for extra in (["--modules", "vad,orvane"], ["--preset", "analytics"]):
         rc, out, err = run([a.tool, "transcribe"] + extra + [mono])

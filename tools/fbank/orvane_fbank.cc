@@ -96,11 +96,12 @@ bool Extract(orvane::FeaturePipeline* fbank, const std::string& in_path, const s
     return false;
   }
   if (clip.sample_rate != 16000.0f || clip.channels != 1) {
-    std::cerr << "orvane-fbank: " << in_path << ": need 16 kHz mono 16-bit WAV, got "
+    std::cerr << "orvane-fbank: " << in_path << ": need 16 kHz mono WAV, got "
               << clip.sample_rate << " Hz, " << clip.channels << " channel(s)\n";
     return false;
   }
-  // The samples are the 16-bit values divided by 32768, exactly what a session feeds the recogniser.
+  // The samples are the integer values divided by 2^(bits-1), exactly what a session feeds the
+  // recogniser.
   fbank->Reset();
   fbank->AcceptWaveform(clip.samples.data(), clip.samples.size());
   const size_t cols = static_cast<size_t>(fbank->options().num_mel_bins);

@@ -22,7 +22,7 @@ const char kMainHelp[] =
     "Vietnamese speech recognition with liborvane.\n"
     "\n"
     "commands:\n"
-    "  transcribe FILE...   transcribe WAV files (16-bit PCM, any rate, mono or more channels)\n"
+    "  transcribe FILE...   transcribe WAV files (PCM or float, any rate, mono or more channels)\n"
     "  stream --rate HZ     transcribe raw PCM from standard input as it arrives\n"
     "  list-modules         the modules a pipeline can be built from\n"
     "  list-presets         the named pipelines\n"
@@ -40,7 +40,8 @@ const char kPipelineOptions[] =
 const char kTranscribeHelp[] =
     "usage: orvane transcribe [OPTIONS] FILE...\n"
     "\n"
-    "Transcribes each WAV file (uncompressed 16-bit PCM) and prints its final result document as\n"
+    "Transcribes each WAV file (16-, 24- or 32-bit integer PCM or 32-bit float, plain or\n"
+    "WAVE_FORMAT_EXTENSIBLE) and prints its final result document as\n"
     "one JSON line, in the order of the files. A file that cannot be read gets its error document\n"
     "({\"is_final\":true,\"error\":...}) as its line and a one-line message on stderr; the exit\n"
     "status is then 1. When stderr is a terminal, long files show their progress there.\n"
