@@ -26,8 +26,13 @@ RECOGNIZER_MODULE = "orvane"
 PathLike = Union[str, "os.PathLike[str]"]
 
 
+# The recogniser's bonus per matched unit of a hotword when its configuration text names none.
+DEFAULT_HOTWORDS_SCORE = 2.0
+
+
 def hotword_list(hotwords: Union[str, Iterable[str]]) -> List[str]:
-    """Phrases as a list of strings; a single string is one phrase per line."""
+    """Phrases as a list of strings; a single string is one phrase per line. Blank phrases are
+    dropped."""
     if isinstance(hotwords, str):
         phrases = hotwords.splitlines()
     else:
@@ -35,6 +40,8 @@ def hotword_list(hotwords: Union[str, Iterable[str]]) -> List[str]:
     for phrase in phrases:
         if not isinstance(phrase, str):
             raise TypeError("hotwords must be strings, got %s" % type(phrase).__name__)
+        if "\n" in phrase or "\r" in phrase:
+            raise ValueError("a hotword phrase cannot contain a line break: %r" % phrase)
     return [p.strip() for p in phrases if p.strip()]
 
 

@@ -44,8 +44,8 @@ _REQUIRED: Dict[str, Tuple[object, List[object]]] = {
 
 # Functions that newer libraries add; each is None on a library without it.
 _OPTIONAL: Dict[str, Tuple[object, List[object]]] = {
-    # Per-session hotwords: the phrases as a JSON array of strings.
-    "orvane_session_set_hotwords": (_int, [_vp, _cp]),
+    # Per-session hotwords: phrases one per line, and the bonus per matched unit (0..10).
+    "orvane_session_set_hotwords": (_int, [_vp, _cp, ctypes.c_float]),
 }
 
 # Library log level set when the package loads it: warnings and errors only, as the command-line

@@ -7,11 +7,11 @@ import os
 import tempfile
 import threading
 import weakref
-from typing import (Any, Iterable, Iterator, Mapping, Optional, Sequence, Union)
+from typing import Any, Iterable, Iterator, Mapping, Optional, Sequence, Union
 
 from . import _audio
-from ._config import (RECOGNIZER_MODULE, PathLike, check_supported, hotword_list, module_list,
-                      recognizer_config)
+from ._config import (DEFAULT_HOTWORDS_SCORE, RECOGNIZER_MODULE, PathLike, check_supported,
+                      hotword_list, module_list, recognizer_config)
 from ._errors import Error
 from ._library import Library, library
 from ._result import Result
@@ -124,6 +124,24 @@ class Stream:
             self._finalised = False
             self._odd_byte = b""
 
+    def set_hotwords(self, hotwords: Union[str, Iterable[str]],
+                     score: Optional[float] = None) -> None:
+        """Phrases that this stream's recogniser favours from the next audio on (a list, or one
+        phrase per line; empty removes them), replacing the recognizer's hotwords for this stream.
+        `score` is the bonus per matched unit, 0..10 (default: the recognizer's "hotwords_score",
+        else 2). Raises Error with the library's message for phrases that cannot be written with
+        the model's units or a bad score, and when the library has no per-stream hotwords."""
+        phrases = hotword_list(hotwords)
+        if score is None:
+            score = self._recognizer._hotwords_score
+        set_hotwords = self._lib.optional.get("orvane_session_set_hotwords")
+        if set_hotwords is None:
+            raise Error("this liborvane (%s) does not support hotwords" % self._lib.path)
+        with self._lock:
+            code = set_hotwords(self._live(), "\n".join(phrases).encode("utf-8"), float(score))
+            if code != 0:
+                raise Error(self._lib.last_error(), code)
+
     def results(self, blocks: Iterable[Audio]) -> Iterator[Result]:
         """Accepts each block of `blocks` and yields the partial result each time its text
         changes, then the final result (is_final True)."""
@@ -185,6 +203,9 @@ class Recognizer:
             hotwords = hotword_list(hotwords)
         check_supported(self._lib, model_dir is not None, hotwords is not None)
         recognizer_text = recognizer_config(model_dir, hotwords, config)
+        score = (config or {}).get("hotwords_score", DEFAULT_HOTWORDS_SCORE)
+        self._hotwords_score = float(score) if isinstance(score, (int, float)) else \
+            DEFAULT_HOTWORDS_SCORE
         self._cond = threading.Condition()
         self._users = 0
         self._closing = False
@@ -193,7 +214,7 @@ class Recognizer:
         if modules is None and recognizer_text is None:
             handle = c.orvane_pipeline_preset(preset.encode("utf-8"))
             if not handle:
-                raise Error(self._lib.last_error(), -2)
+                raise Error(self._lib.last_error())
             self._handle = handle
             return
         names = module_list(preset, modules)
@@ -276,33 +297,29 @@ class Recognizer:
         finally:
             os.unlink(path)
 
-    def stream(self, sample_rate: float, hotwords: Optional[Union[str, Iterable[str]]] = None
-               ) -> Stream:
+    def stream(self, sample_rate: float, hotwords: Optional[Union[str, Iterable[str]]] = None,
+               hotwords_score: Optional[float] = None) -> Stream:
         """A new Stream for mono audio at `sample_rate` Hz (any rate; resampled to 16 kHz).
-        `hotwords` are phrases for this stream only (needs a library with per-stream hotwords).
-        Close it (or use it as a context manager) when done."""
+        `hotwords` replace the recognizer's hotwords for this stream only (see
+        Stream.set_hotwords). Close the stream (or use it as a context manager) when done."""
         rate = _check_rate(sample_rate)
-        phrases = None if hotwords is None else hotword_list(hotwords)
-        set_hotwords = self._lib.optional.get("orvane_session_set_hotwords")
-        if phrases is not None and set_hotwords is None:
-            raise Error("this liborvane (%s) does not support per-stream hotwords" % self._lib.path)
         handle = self._enter()
         try:
             session = self._lib.lib.orvane_session_new(handle, rate)
             if not session:
                 raise Error(self._lib.last_error())
             stream = Stream(self, session, rate)
-            if phrases is not None:
-                code = set_hotwords(session, json.dumps(phrases, ensure_ascii=False).encode())
-                if code != 0:
-                    message = self._lib.last_error()
-                    stream.close()
-                    raise Error(message, code)
             with self._cond:
                 self._streams.add(stream)
-            return stream
         finally:
             self._leave()
+        if hotwords is not None:
+            try:
+                stream.set_hotwords(hotwords, hotwords_score)
+            except BaseException:
+                stream.close()
+                raise
+        return stream
 
     def transcribe_stream(self, blocks: Iterable[Audio], sample_rate: float) -> Iterator[Result]:
         """Streams `blocks` (arrays or PCM bytes, see Stream.accept) through a new stream: yields

@@ -114,9 +114,8 @@ def test_close_while_another_thread_streams():
 
 
 def test_unknown_names_and_ignored_settings():
-    with pytest.raises(orvane.Error, match="preset not found or build failed: nope") as e:
+    with pytest.raises(orvane.Error, match="preset not found or build failed: nope"):
         orvane.Recognizer("nope")
-    assert e.value.code is not None and e.value.code < 0
     with pytest.raises(orvane.Error, match="unknown module: bogus") as e:
         orvane.Recognizer(modules="vad,bogus")
     assert e.value.code == -2
