@@ -36,7 +36,13 @@ class ORVANE_EXPORT FeaturePipeline {
 
   // Samples of magnitude at most 1 are taken as normalised and scaled by 32768; larger ones are
   // taken as already in the 16-bit range. The test is per sample. A null `samples` is ignored.
+  // Normalised audio that overshoots 1 (clipped audio after resampling) would lose those samples
+  // to near-silence: callers that know their scale use AcceptWaveformNormalized.
   void AcceptWaveform(const float* samples, size_t n);
+
+  // Normalised samples (nominally -1..1, any magnitude accepted): every one is scaled by 32768,
+  // whatever its size. The recogniser feeds its 16 kHz session audio this way.
+  void AcceptWaveformNormalized(const float* samples, size_t n);
 
   size_t num_frames_ready() const;
 

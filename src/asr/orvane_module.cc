@@ -34,8 +34,8 @@ constexpr size_t kKeptTexts = 4;
 constexpr size_t kAttentionCacheSize = 430080;
 constexpr size_t kConvCacheSize = 161280;
 const char kNotLoadedText[] = "[orvane: model not loaded]";
-// Beyond this magnitude a sample is not audio in any range the filterbank accepts (it takes
-// |x| <= 1 as normalised and anything larger as 16-bit range); squaring it could overflow.
+// Beyond this magnitude a normalised sample is not audio at all; once scaled by 32768 and squared
+// by the filterbank, a larger one could overflow.
 constexpr float kMaxSampleMagnitude = 32768.0f;
 
 struct AutoRegister_OrvaneModule {
@@ -192,7 +192,9 @@ void OrvaneModule::OnFrame(const AudioFrame& frame, ResultBuilder* result) {
   if (!model_loaded_ || !features_) return;
   std::vector<float> scratch;
   const size_t n = static_cast<size_t>(frame.num_samples);
-  features_->AcceptWaveform(CleanSamples(frame.samples, n, &scratch), n);
+  // Session audio is normalised whatever its source (AudioFrame), also where resampling made
+  // clipped audio overshoot 1.
+  features_->AcceptWaveformNormalized(CleanSamples(frame.samples, n, &scratch), n);
   // RunOneChunk consumes a chunk only with an engine and a search; without them, stop.
   while (engine_ != nullptr && search_ && features_->num_frames_ready() > kChunkFrames - 1) {
     RunOneChunk();

@@ -111,6 +111,13 @@ void FeaturePipeline::AcceptWaveform(const float* samples, size_t n) {
   ComputeFrames();
 }
 
+void FeaturePipeline::AcceptWaveformNormalized(const float* samples, size_t n) {
+  if (!valid_ || samples == nullptr || n == 0) return;
+  waveform_.reserve(waveform_.size() + n);
+  for (size_t i = 0; i < n; ++i) waveform_.push_back(samples[i] * kPcmScale);
+  ComputeFrames();
+}
+
 void FeaturePipeline::ComputeFrames() {
   const size_t total = waveform_.size();
   const size_t length = static_cast<size_t>(frame_length_);
