@@ -5,11 +5,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "orvane/export.h"
 
 namespace orvane {
+
+class RealFft;
 
 // The defaults are the recogniser's settings.
 struct FbankOptions {
@@ -78,6 +81,10 @@ class ORVANE_EXPORT FeaturePipeline {
   int32_t num_fft_bins_ = 0;
   std::vector<float> window_;         // [frame_length_]
   std::vector<float> mel_banks_;      // [num_mel_bins][num_fft_bins_]
+  // Per filter, the bins [mel_begin_, mel_end_) outside which its weights are 0.
+  std::vector<int32_t> mel_begin_;    // [num_mel_bins]
+  std::vector<int32_t> mel_end_;      // [num_mel_bins]
+  std::shared_ptr<const RealFft> fft_;  // tables only; shared by copies
   std::vector<float> waveform_;       // scaled samples not yet consumed
   std::vector<float> feature_queue_;  // [frames][num_mel_bins], oldest first
   bool valid_ = false;
