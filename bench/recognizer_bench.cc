@@ -224,20 +224,26 @@ StageTimes TimeStages(const std::vector<float>& audio44k, const std::string& mod
   // hypothesis taken after every chunk as a partial result does.
   CtcBeamSearchConfig beam_config;
   CtcBeamSearch beam(beam_config);
+  std::vector<double> normalisers(static_cast<size_t>(num_rows));
   start = ThreadCpuSeconds();
   for (int r = 0; r < num_rows; ++r) {
     beam.Step(rows.data() + static_cast<size_t>(r) * t.width, t.width);
+    normalisers[static_cast<size_t>(r)] = beam.frame_log_normaliser();
     if (r % kRowsPerChunk == kRowsPerChunk - 1) beam.Hypothesis();
   }
   t.beam = ThreadCpuSeconds() - start;
 
-  // Endpointing: the blank probability of every row and the segment rules, as the module does.
+  // Endpointing: the blank probability of every row from the search's softmax normaliser, and the
+  // segment rules, as the module does.
+  const double threshold = static_cast<double>(CtcEndpointConfig().blank_threshold);
   CtcEndpoint endpoint{CtcEndpointConfig()};
   int silence_ms = 0, utterance_ms = 0, endpoints = 0;
   start = ThreadCpuSeconds();
   for (int r = 0; r < num_rows; ++r) {
     const float* row = rows.data() + static_cast<size_t>(r) * t.width;
-    silence_ms = endpoint.IsSilenceFrame(row, t.width) ? silence_ms + 40 : 0;
+    const double blank =
+        CtcEndpoint::BlankProbabilityFromNormaliser(row, normalisers[static_cast<size_t>(r)]);
+    silence_ms = blank > threshold ? silence_ms + 40 : 0;
     utterance_ms += 40;
     if (endpoint.Check(silence_ms, utterance_ms, true)) {
       ++endpoints;

@@ -104,6 +104,8 @@ class ORVANE_EXPORT OrvaneModule : public Module {
   void DecodeRows(const std::vector<float>& logits, int64_t rows, int32_t width,
                   int64_t first_feature_frame, int64_t limit, bool endpointing);
   std::string HypothesisText() const;
+  // ProcessFrameEndpoint with the frame's blank probability already known.
+  void EndpointFrame(double blank_probability);
   void WriteSegments(ResultBuilder* result);
 
   Engine* engine_ = nullptr;  // not owned; the pipeline's engine, shared by all clones

@@ -328,7 +328,14 @@ void OrvaneModule::DecodeRows(const std::vector<float>& logits, int64_t rows, in
     const int best = search_->frame_best_token();
     tracker_->AddFrame(start, end, best >= 0 && best != kBlankId,
                        std::exp(search_->frame_best_log_prob()));
-    if (endpointing) ProcessFrameEndpoint(row, width);
+    if (!endpointing) continue;
+    if (search_tokens == width) {
+      // The search normalised this very row: its softmax gives the blank probability.
+      EndpointFrame(
+          CtcEndpoint::BlankProbabilityFromNormaliser(row, search_->frame_log_normaliser()));
+    } else {
+      ProcessFrameEndpoint(row, width);
+    }
   }
 }
 
@@ -356,11 +363,15 @@ std::string OrvaneModule::BuildTranscript() const {
 }
 
 void OrvaneModule::ProcessFrameEndpoint(const float* row, int count) {
+  EndpointFrame(CtcEndpoint::BlankProbability(row, count));
+}
+
+void OrvaneModule::EndpointFrame(double blank_probability) {
   if (!endpoint_) return;
   ++segment_frames_;
   int silence_ms = 0;
   bool has_text = true;
-  if (CtcEndpoint::BlankProbability(row, count) > static_cast<double>(kSilenceBlankProbability)) {
+  if (blank_probability > static_cast<double>(kSilenceBlankProbability)) {
     ++blank_run_frames_;
     silence_ms = blank_run_frames_ * kFrameMs;
     has_text = segment_has_text_;
