@@ -90,8 +90,11 @@ ORVANE_C_API void orvane_session_reset(orvane_session_t* session);
 ORVANE_C_API int orvane_accept_waveform_s16(orvane_session_t* session, const short* samples,
                                             int num_samples);
 
-/* Pushes `num_samples` float samples nominally in -1..1. Always returns 0; a null handle or pointer,
- * or a negative count, does nothing. */
+/* Pushes `num_samples` float samples nominally in -1..1 (loud or clipped audio may go beyond).
+ * Floats carrying 16-bit values (-32768..32767) are accepted too: the first finite sample of
+ * magnitude above 2 (and at most 65536) marks the stream as such, and from that call on until
+ * orvane_session_reset float samples are divided by 32768. 16-bit input is never affected.
+ * Always returns 0; a null handle or pointer, or a negative count, does nothing. */
 ORVANE_C_API int orvane_accept_waveform_f32(orvane_session_t* session, const float* samples,
                                             int num_samples);
 

@@ -159,6 +159,11 @@ TEST(CtcBeamSearchTest, BlankFrameKeepsHypothesisEmptyAndScoresTheBlank) {
   EXPECT_EQ(prefixes[2].first, Prefix({2}));
   EXPECT_EQ(search.frame_best_token(), 0);
   EXPECT_NEAR(search.frame_best_log_prob(), expected, 1e-12);
+  EXPECT_EQ(search.frame_log_normaliser(), CtcBeamSearch::LogSoftmaxDenominator(row.data(), 3));
+  search.Reset();
+  EXPECT_EQ(search.frame_log_normaliser(), kNegInf);
+  search.Step(nullptr, 3);
+  EXPECT_EQ(search.frame_log_normaliser(), kNegInf);
 }
 
 TEST(CtcBeamSearchTest, RepeatsCollapseUnlessSeparatedByBlank) {

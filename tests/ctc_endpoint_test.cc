@@ -8,6 +8,8 @@
 #include <limits>
 #include <vector>
 
+#include "orvane/ctc_beam_search.h"
+
 namespace orvane {
 namespace {
 
@@ -88,6 +90,11 @@ TEST(CtcEndpointTest, BlankProbabilityIsTheSoftmaxOfTokenZero) {
   EXPECT_EQ(CtcEndpoint::BlankProbability(row.data(), 1), 1.0);
   EXPECT_EQ(CtcEndpoint::BlankProbability(nullptr, 4), 0.0);
   EXPECT_EQ(CtcEndpoint::BlankProbability(row.data(), 0), 0.0);
+  // From the search's normaliser of the same row: the very same value.
+  const double normaliser = CtcBeamSearch::LogSoftmaxDenominator(row.data(), 4);
+  EXPECT_EQ(CtcEndpoint::BlankProbabilityFromNormaliser(row.data(), normaliser),
+            CtcEndpoint::BlankProbability(row.data(), 4));
+  EXPECT_EQ(CtcEndpoint::BlankProbabilityFromNormaliser(nullptr, normaliser), 0.0);
 }
 
 TEST(CtcEndpointTest, ThresholdIsStrictAndComparedAsSinglePrecision) {

@@ -168,6 +168,18 @@ TEST(FeaturePipelineTest, ScalesOnlySamplesWithinUnitRange) {
   EXPECT_EQ(Features(mixed, 800), expected);
 }
 
+// Normalised input is scaled whatever its size: an overshoot to 1.5 is 49152, not 1.5.
+TEST(FeaturePipelineTest, NormalisedInputIsScaledWhateverItsSize) {
+  const std::vector<int16_t> pcm = TestPcm(800);
+  std::vector<float> normalised = Normalised(pcm);
+  std::vector<float> raw(pcm.begin(), pcm.end());
+  normalised[250] = 1.5f;
+  raw[250] = 49152.0f;
+  FeaturePipeline fbank;
+  fbank.AcceptWaveformNormalized(normalised.data(), normalised.size());
+  EXPECT_EQ(fbank.PopFrames(3), Features(raw, 800));
+}
+
 TEST(FeaturePipelineTest, PopFramesTakesTheOldestFirst) {
   const std::vector<float> x = Normalised(TestPcm(720));  // 3 frames
   const std::vector<float> all = Features(x, 720);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/onnx_engine.h"
+#include "orvane/audio_resampler.h"
 #include "orvane/embedded_assets.h"
 #include "orvane/feature_pipeline.h"
 #include "orvane/logger.h"
@@ -62,7 +63,7 @@ std::vector<float> PlanAudioWith(const std::vector<int>& plan, size_t frames, fl
 // decodes (full chunks, then ceil(a / 4) frames of a zero-padded partial chunk of a frames).
 std::vector<float> MeansOf(const std::vector<float>& audio) {
   FeaturePipeline fbank;
-  fbank.AcceptWaveform(audio.data(), audio.size());
+  fbank.AcceptWaveformNormalized(audio.data(), audio.size());
   std::vector<float> f = fbank.PopFrames(fbank.num_frames_ready());
   const size_t frames = f.size() / 80;
   const size_t chunks = (frames + kChunk - 1) / kChunk;
@@ -525,6 +526,49 @@ TEST_F(OrvaneModuleScriptedTest, PartialTextHoldsBackAnOnsetUntilItsRhymeArrives
             "{\"text\":\"cu\u1ed9c h\u1ecdp\",\"partial\":\"cu\u1ed9c h\u1ecdp\",\"is_final\":false}");
   FeedFrames(kChunk);
   EXPECT_EQ(module_.BuildTranscript(), "cu\u1ed9c h\u1ecdp b\u1ea1n");
+}
+
+// A hot microphone at 44.1 kHz: clipped audio overshoots 1 once resampled to 16 kHz. Halving the
+// audio must lower every feature by ln 4 (energies go with the square of the amplitude), however
+// loud the samples: no overshooting sample may be mistaken for a 16-bit value and fall silent.
+TEST_F(OrvaneModuleScriptedTest, ClippedAudioResampledFrom44kKeepsItsLoudness) {
+  engine_.logits = [](int) { return Rows(10, 8, [](int) { return OneHot(8, 0); }); };
+  std::vector<float> hot(44100);
+  for (size_t i = 0; i < hot.size(); ++i) {
+    const double wave = 3.0 * std::sin(2.0 * M_PI * 300.0 * static_cast<double>(i) / 44100.0);
+    hot[i] = static_cast<float>(std::max(-1.0, std::min(1.0, wave)));
+  }
+  AudioResampler resampler(44100, 16000, 16);
+  resampler.AcceptWaveform(hot.data(), hot.size());
+  resampler.Flush();
+  const std::vector<float> loud = resampler.PopAll();
+  float peak = 0.0f;
+  for (float x : loud) peak = std::max(peak, std::fabs(x));
+  ASSERT_GT(peak, 1.0f) << "the resampled audio should overshoot full scale";
+  std::vector<float> half = loud;
+  for (float& x : half) x *= 0.5f;
+
+  ScriptedEngine other;
+  other.logits = engine_.logits;
+  OrvaneModule quiet;
+  ::testing::internal::CaptureStderr();
+  ASSERT_TRUE(quiet.InitWithModel(ModuleConfig{}, &other, "abc", 3, WordVocab(8)).ok());
+  ::testing::internal::GetCapturedStderr();
+  module_.OnFrame(AudioFrame{loud.data(), loud.size(), 16000.0f, 0}, nullptr);
+  quiet.OnFrame(AudioFrame{half.data(), half.size(), 16000.0f, 0}, nullptr);
+  ASSERT_FALSE(engine_.chunks.empty());
+  ASSERT_EQ(engine_.chunks.size(), other.chunks.size());
+  size_t compared = 0;
+  size_t off = 0;
+  for (size_t c = 0; c < other.chunks.size(); ++c) {
+    for (size_t k = 0; k < other.chunks[c].size(); ++k) {
+      if (other.chunks[c][k] < -23.0f) continue;  // floored filters
+      ++compared;
+      if (std::fabs(engine_.chunks[c][k] - other.chunks[c][k] - std::log(4.0f)) > 1e-3f) ++off;
+    }
+  }
+  EXPECT_GT(compared, 1000u);
+  EXPECT_EQ(off, 0u) << "of " << compared << " features";
 }
 
 TEST_F(OrvaneModuleScriptedTest, ConfidenceIsTheMeanBestPosteriorOfNonBlankFrames) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <thread>
 
 #include "orvane/pipeline.h"
@@ -62,6 +63,39 @@ TEST_F(SessionTest, SixteenBitSamplesAreScaledBy32768) {
   session->AcceptWaveformS16(pcm, 3);
   ASSERT_EQ(log_->frames.size(), 1u);
   EXPECT_EQ(log_->frames[0].samples, (std::vector<float>{-1.0f, 0.0f, 0.5f}));
+}
+
+// Clipped normalised audio (the host's own samples at 1.0 or slightly beyond) is never taken for
+// 16-bit values; floats that clearly carry 16-bit values are divided by 32768 from the first such
+// block until Reset, and 16-bit input is never divided twice.
+TEST_F(SessionTest, FloatScaleIsSettledPerStreamAndNeverPerSample) {
+  auto session = pipeline_.NewSession(16000.0f);
+  std::vector<float> clipped = {1.0f, -1.0f, 1.9f, 0.5f};
+  session->AcceptWaveformF32(clipped.data(), 4);
+  std::vector<float> pcm16 = {0.5f, 8192.0f, -16384.0f};
+  session->AcceptWaveformF32(pcm16.data(), 3);
+  session->AcceptWaveformF32(clipped.data(), 1);
+  short s16[1] = {16384};
+  session->AcceptWaveformS16(s16, 1);
+  session->Reset();
+  session->AcceptWaveformF32(clipped.data(), 4);
+  ASSERT_EQ(log_->frames.size(), 5u);
+  EXPECT_EQ(log_->frames[0].samples, clipped);
+  EXPECT_EQ(log_->frames[1].samples, (std::vector<float>{0.5f / 32768, 0.25f, -0.5f}));
+  EXPECT_EQ(log_->frames[2].samples, std::vector<float>{1.0f / 32768});
+  EXPECT_EQ(log_->frames[3].samples, std::vector<float>{0.5f});
+  EXPECT_EQ(log_->frames[4].samples, clipped);
+}
+
+// Garbage values (infinities, FLT_MAX) are no evidence of 16-bit scaling.
+TEST_F(SessionTest, AbsurdFloatsDoNotSwitchTheScale) {
+  auto session = pipeline_.NewSession(16000.0f);
+  std::vector<float> block = {std::numeric_limits<float>::infinity(),
+                              std::numeric_limits<float>::max(), 70000.0f, 0.5f};
+  session->AcceptWaveformF32(block.data(), 4);
+  session->AcceptWaveformF32(block.data() + 3, 1);
+  ASSERT_EQ(log_->frames.size(), 2u);
+  EXPECT_EQ(log_->frames[1].samples, std::vector<float>{0.5f});
 }
 
 TEST_F(SessionTest, RateWithinHalfHertzIsNotResampled) {

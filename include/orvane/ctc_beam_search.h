@@ -59,6 +59,10 @@ class ORVANE_EXPORT CtcBeamSearch {
   // frame_best_token() != blank_id and use exp(frame_best_log_prob()) as the frame's confidence.
   int frame_best_token() const;
   double frame_best_log_prob() const;
+  // LogSoftmaxDenominator of the last Step's scores, so that a caller needing the same row's
+  // posteriors (the endpoint's blank probability) does not compute it again; -inf when
+  // frame_best_token() is -1.
+  double frame_log_normaliser() const;
 
   const CtcBeamSearchConfig& config() const;
 

@@ -34,6 +34,9 @@ class ORVANE_EXPORT CtcEndpoint {
   // double precision. Token 0 is taken as the blank whatever id a search uses. Returns 0 for a null
   // row or count <= 0.
   static double BlankProbability(const float* row, int count);
+  // The same from a normaliser already computed for the row (CtcBeamSearch::frame_log_normaliser
+  // after a Step over the whole row): exp(row[0] - log_normaliser). Returns 0 for a null row.
+  static double BlankProbabilityFromNormaliser(const float* row, double log_normaliser);
 
   // Whether BlankProbability(row, count) is strictly above blank_threshold (widened to double, so
   // 0.8f compares as 0.800000011920929). A frame at or below the threshold is speech.

@@ -5,11 +5,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "orvane/export.h"
 
 namespace orvane {
+
+class RealFft;
 
 // The defaults are the recogniser's settings.
 struct FbankOptions {
@@ -36,7 +39,13 @@ class ORVANE_EXPORT FeaturePipeline {
 
   // Samples of magnitude at most 1 are taken as normalised and scaled by 32768; larger ones are
   // taken as already in the 16-bit range. The test is per sample. A null `samples` is ignored.
+  // Normalised audio that overshoots 1 (clipped audio after resampling) would lose those samples
+  // to near-silence: callers that know their scale use AcceptWaveformNormalized.
   void AcceptWaveform(const float* samples, size_t n);
+
+  // Normalised samples (nominally -1..1, any magnitude accepted): every one is scaled by 32768,
+  // whatever its size. The recogniser feeds its 16 kHz session audio this way.
+  void AcceptWaveformNormalized(const float* samples, size_t n);
 
   size_t num_frames_ready() const;
 
@@ -72,6 +81,10 @@ class ORVANE_EXPORT FeaturePipeline {
   int32_t num_fft_bins_ = 0;
   std::vector<float> window_;         // [frame_length_]
   std::vector<float> mel_banks_;      // [num_mel_bins][num_fft_bins_]
+  // Per filter, the bins [mel_begin_, mel_end_) outside which its weights are 0.
+  std::vector<int32_t> mel_begin_;    // [num_mel_bins]
+  std::vector<int32_t> mel_end_;      // [num_mel_bins]
+  std::shared_ptr<const RealFft> fft_;  // tables only; shared by copies
   std::vector<float> waveform_;       // scaled samples not yet consumed
   std::vector<float> feature_queue_;  // [frames][num_mel_bins], oldest first
   bool valid_ = false;

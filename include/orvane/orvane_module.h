@@ -51,7 +51,8 @@ class ORVANE_EXPORT OrvaneModule : public Module {
   Status Init(const ModuleConfig& config, ModelManager* models, Engine* engine) override;
   std::unique_ptr<Module> Clone() const override;
   void Reset() override;
-  // Feeds the block to the filterbank, decodes every complete chunk and publishes the transcript
+  // Feeds the block (normalised samples, see AudioFrame; scaled by 32768 whatever their size) to
+  // the filterbank, decodes every complete chunk and publishes the transcript
   // (nothing while it is empty) and newly committed segments. Samples that are not finite count as
   // 0 and samples beyond +-32768 are clamped, on a copy: one bad sample would otherwise turn the
   // features, and through the carried state the rest of the stream, into NaN.
@@ -103,6 +104,8 @@ class ORVANE_EXPORT OrvaneModule : public Module {
   void DecodeRows(const std::vector<float>& logits, int64_t rows, int32_t width,
                   int64_t first_feature_frame, int64_t limit, bool endpointing);
   std::string HypothesisText() const;
+  // ProcessFrameEndpoint with the frame's blank probability already known.
+  void EndpointFrame(double blank_probability);
   void WriteSegments(ResultBuilder* result);
 
   Engine* engine_ = nullptr;  // not owned; the pipeline's engine, shared by all clones

@@ -23,9 +23,13 @@ class ORVANE_EXPORT Session {
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
-  // Mono samples, nominally in -1..1. A negative count is refused without effect. Returns 0.
+  // Mono samples, normalised (nominally -1..1; clipped or overshooting audio is fine). A host that
+  // sends 16-bit-scaled floats instead is recognised by its first finite sample of magnitude above
+  // 2 (and at most 65536): from that block on until Reset, float blocks are divided by 32768.
+  // A negative count is refused without effect. Returns 0.
   int AcceptWaveformF32(const float* samples, int n);
-  // Mono signed 16-bit samples, scaled by 1/32768. A negative count is refused without effect.
+  // Mono signed 16-bit samples, scaled by 1/32768 (whatever float input did before). A negative
+  // count is refused without effect.
   int AcceptWaveformS16(const short* samples, int n);
 
   std::string Partial();  // the current document, {"is_final":false,...}

@@ -68,6 +68,7 @@ struct CtcBeamSearch::Impl {
 
   int best_token = -1;
   double best_lp = kNegInf;
+  double log_normaliser = kNegInf;
 
   // Lexicographic comparison of candidate prefixes (only needed on exact score ties).
   bool CandidateLess(const Candidate& a, const Candidate& b) const {
@@ -223,6 +224,7 @@ void CtcBeamSearch::Reset() {
   s.num_beams = 1;
   s.best_token = -1;
   s.best_lp = kNegInf;
+  s.log_normaliser = kNegInf;
 }
 
 void CtcBeamSearch::Step(const float* logits, int num_tokens) {
@@ -239,6 +241,7 @@ void CtcBeamSearch::Step(const float* logits, int num_tokens) {
   }
   s.best_token = s.top_ids.empty() ? -1 : s.top_ids[0];
   s.best_lp = s.top_ids.empty() ? kNegInf : s.top_lp[0];
+  s.log_normaliser = s.top_ids.empty() ? kNegInf : denom;
 
   s.cands.clear();
   s.self_cand.assign(s.num_beams, -1);
@@ -314,6 +317,7 @@ std::vector<std::pair<std::vector<int>, CtcBeamSearch::Score>> CtcBeamSearch::Pr
 int CtcBeamSearch::num_prefixes() const { return impl_->num_beams; }
 int CtcBeamSearch::frame_best_token() const { return impl_->best_token; }
 double CtcBeamSearch::frame_best_log_prob() const { return impl_->best_lp; }
+double CtcBeamSearch::frame_log_normaliser() const { return impl_->log_normaliser; }
 const CtcBeamSearchConfig& CtcBeamSearch::config() const { return impl_->config; }
 
 double CtcBeamSearch::LogSumExp(double a, double b) {

@@ -19,8 +19,12 @@ bool CtcEndpoint::Check(int silence_ms, int utterance_ms, bool has_text) const {
 
 double CtcEndpoint::BlankProbability(const float* row, int count) {
   if (row == nullptr || count <= 0) return 0.0;
-  const double normaliser = CtcBeamSearch::LogSoftmaxDenominator(row, count);
-  return std::exp(static_cast<double>(row[0]) - normaliser);
+  return BlankProbabilityFromNormaliser(row, CtcBeamSearch::LogSoftmaxDenominator(row, count));
+}
+
+double CtcEndpoint::BlankProbabilityFromNormaliser(const float* row, double log_normaliser) {
+  if (row == nullptr) return 0.0;
+  return std::exp(static_cast<double>(row[0]) - log_normaliser);
 }
 
 bool CtcEndpoint::IsSilenceFrame(const float* row, int count) const {

@@ -34,8 +34,8 @@ constexpr size_t kKeptTexts = 4;
 constexpr size_t kAttentionCacheSize = 430080;
 constexpr size_t kConvCacheSize = 161280;
 const char kNotLoadedText[] = "[orvane: model not loaded]";
-// Beyond this magnitude a sample is not audio in any range the filterbank accepts (it takes
-// |x| <= 1 as normalised and anything larger as 16-bit range); squaring it could overflow.
+// Beyond this magnitude a normalised sample is not audio at all; once scaled by 32768 and squared
+// by the filterbank, a larger one could overflow.
 constexpr float kMaxSampleMagnitude = 32768.0f;
 
 struct AutoRegister_OrvaneModule {
@@ -192,7 +192,9 @@ void OrvaneModule::OnFrame(const AudioFrame& frame, ResultBuilder* result) {
   if (!model_loaded_ || !features_) return;
   std::vector<float> scratch;
   const size_t n = static_cast<size_t>(frame.num_samples);
-  features_->AcceptWaveform(CleanSamples(frame.samples, n, &scratch), n);
+  // Session audio is normalised whatever its source (AudioFrame), also where resampling made
+  // clipped audio overshoot 1.
+  features_->AcceptWaveformNormalized(CleanSamples(frame.samples, n, &scratch), n);
   // RunOneChunk consumes a chunk only with an engine and a search; without them, stop.
   while (engine_ != nullptr && search_ && features_->num_frames_ready() > kChunkFrames - 1) {
     RunOneChunk();
@@ -326,7 +328,14 @@ void OrvaneModule::DecodeRows(const std::vector<float>& logits, int64_t rows, in
     const int best = search_->frame_best_token();
     tracker_->AddFrame(start, end, best >= 0 && best != kBlankId,
                        std::exp(search_->frame_best_log_prob()));
-    if (endpointing) ProcessFrameEndpoint(row, width);
+    if (!endpointing) continue;
+    if (search_tokens == width) {
+      // The search normalised this very row: its softmax gives the blank probability.
+      EndpointFrame(
+          CtcEndpoint::BlankProbabilityFromNormaliser(row, search_->frame_log_normaliser()));
+    } else {
+      ProcessFrameEndpoint(row, width);
+    }
   }
 }
 
@@ -354,11 +363,15 @@ std::string OrvaneModule::BuildTranscript() const {
 }
 
 void OrvaneModule::ProcessFrameEndpoint(const float* row, int count) {
+  EndpointFrame(CtcEndpoint::BlankProbability(row, count));
+}
+
+void OrvaneModule::EndpointFrame(double blank_probability) {
   if (!endpoint_) return;
   ++segment_frames_;
   int silence_ms = 0;
   bool has_text = true;
-  if (CtcEndpoint::BlankProbability(row, count) > static_cast<double>(kSilenceBlankProbability)) {
+  if (blank_probability > static_cast<double>(kSilenceBlankProbability)) {
     ++blank_run_frames_;
     silence_ms = blank_run_frames_ * kFrameMs;
     has_text = segment_has_text_;

@@ -16,6 +16,18 @@ namespace orvane {
 namespace {
 constexpr float kModelRate = 16000.0f;
 constexpr int kResamplerHalfWidth = 16;
+constexpr float kPcm16Scale = 1.0f / 32768.0f;
+
+// Evidence that a host's float stream carries 16-bit values (-32768..32767) rather than normalised
+// audio: a finite sample beyond twice full scale (normalised audio, even clipped or overshooting
+// in the host's own processing, stays far below), but not absurdly beyond the 16-bit range.
+bool LooksPcm16Scaled(const float* samples, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    const float magnitude = std::fabs(samples[i]);
+    if (magnitude > 2.0f && magnitude <= 65536.0f) return true;
+  }
+  return false;
+}
 }  // namespace
 
 struct Session::Impl {
@@ -28,6 +40,9 @@ struct Session::Impl {
   bool finalized = false;
   std::unique_ptr<AudioResampler> resampler;  // only when the input rate is not ~16 kHz
   uint64_t samples_dispatched = 0;            // 16 kHz samples handed to the modules
+  // Set once the host's float samples turned out to be 16-bit-scaled; until Reset, its float
+  // blocks are then divided by 32768. 16-bit integer input never looks at or changes it.
+  bool f32_pcm16_scaled = false;
   std::vector<std::unique_ptr<Module>> modules;
   std::mutex mutex;
 
@@ -44,6 +59,17 @@ struct Session::Impl {
   void DispatchResampled() {
     std::vector<float> out = resampler->PopAll();
     if (!out.empty()) Dispatch(out.data(), out.size());
+  }
+
+  // Normalised samples at the input rate, resampled when needed.
+  void Accept(const float* samples, size_t n) {
+    if (!usable) return;
+    if (!resampler) {
+      Dispatch(samples, n);
+    } else {
+      resampler->AcceptWaveform(samples, n);
+      DispatchResampled();
+    }
   }
 };
 
@@ -71,25 +97,33 @@ Session::Session(Pipeline::Impl* pipeline, float sample_rate) : impl_(new Impl) 
 
 Session::~Session() = default;
 
+// The scale of float input is settled per stream, on the host's own samples before resampling
+// (which makes clipped normalised audio overshoot 1), so a loud block never changes its meaning.
 int Session::AcceptWaveformF32(const float* samples, int n) {
   if (n < 0 || (samples == nullptr && n > 0)) return 0;
   std::lock_guard<std::mutex> lock(impl_->mutex);
-  if (!impl_->usable) return 0;
-  if (!impl_->resampler) {
-    impl_->Dispatch(samples, static_cast<size_t>(n));
-  } else {
-    impl_->resampler->AcceptWaveform(samples, static_cast<size_t>(n));
-    impl_->DispatchResampled();
+  const size_t count = static_cast<size_t>(n);
+  if (!impl_->f32_pcm16_scaled && LooksPcm16Scaled(samples, count)) {
+    impl_->f32_pcm16_scaled = true;
+    LogStream(Debug, "session") << "float input carries 16-bit values; dividing by 32768";
   }
+  if (!impl_->f32_pcm16_scaled) {
+    impl_->Accept(samples, count);
+    return 0;
+  }
+  std::vector<float> buffer(samples, samples + count);
+  for (float& x : buffer) x *= kPcm16Scale;
+  impl_->Accept(buffer.data(), count);
   return 0;
 }
 
 int Session::AcceptWaveformS16(const short* samples, int n) {
   if (n < 0 || (samples == nullptr && n > 0)) return 0;
-  if (n == 0) return AcceptWaveformF32(nullptr, 0);
   std::vector<float> buffer(static_cast<size_t>(n));
-  for (int i = 0; i < n; ++i) buffer[i] = static_cast<float>(samples[i]) * (1.0f / 32768.0f);
-  return AcceptWaveformF32(buffer.data(), n);
+  for (int i = 0; i < n; ++i) buffer[i] = static_cast<float>(samples[i]) * kPcm16Scale;
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->Accept(buffer.data(), buffer.size());
+  return 0;
 }
 
 std::string Session::Partial() {
@@ -117,6 +151,7 @@ void Session::Reset() {
   impl_->result.Reset();
   impl_->finalized = false;
   impl_->samples_dispatched = 0;
+  impl_->f32_pcm16_scaled = false;
   if (impl_->resampler) impl_->resampler->Reset();
   for (auto& module : impl_->modules) module->Reset();
 }
