@@ -15,7 +15,6 @@
    partial/close cycles, after the first tenth of them and at the end.
 """
 import argparse
-import ctypes
 import os
 import statistics
 import sys

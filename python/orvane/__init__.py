@@ -30,7 +30,7 @@ __all__ = ["Error", "Recognizer", "Stream", "Result", "Segment", "Word", "read_b
 
 def version() -> str:
     """The library's version text, for example "0.1.0"."""
-    return library().lib.orvane_version().decode()
+    return str(library().lib.orvane_version().decode())
 
 
 def library_path() -> str:

@@ -36,17 +36,21 @@ def set_log_callback(callback: Optional[LogCallback]) -> None:
     if setter is None:
         raise Error("this liborvane (%s) cannot route its log lines" % lib.path)
 
-    def forward(level: int, tag: bytes, message: bytes, _user: object) -> None:
-        callback(level, tag.decode("utf-8", "replace"), message.decode("utf-8", "replace"))
+    wrapped = None
+    if callback is not None:
+        host = callback
 
+        def forward(level: int, tag: bytes, message: bytes, _user: object) -> None:
+            host(level, tag.decode("utf-8", "replace"), message.decode("utf-8", "replace"))
+
+        wrapped = _CALLBACK_TYPE(forward)
     with _lock:
-        wrapped = None if callback is None else _CALLBACK_TYPE(forward)
         setter(wrapped, None)
         # The library no longer calls the previous callback once the setter has returned.
         _installed = wrapped
         if wrapped is not None and not _unhooked_at_exit:
             # No call into Python while the interpreter shuts down.
-            atexit.register(lambda: setter(None, None))
+            atexit.register(setter, None, None)
             _unhooked_at_exit = True
 
 
