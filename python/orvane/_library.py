@@ -97,7 +97,7 @@ def _checkout_candidates() -> List[Path]:
     if not (root / "include" / "orvane.h").is_file():
         return []
     build = root / "build"
-    return [build / "liborvane.so.0", build / "liborvane.so", build / "src" / "liborvane.so.0"]
+    return [build / "liborvane.so.0", build / "liborvane.so"]
 
 
 def _load() -> Library:
