@@ -11,15 +11,19 @@
    direct calls, from the fastest run of each (median in brackets; wall-clock time of the fastest
    runs after the slash). The cost of a bare ctypes call is printed as well
    (the direct side pays it too, C code would not).
-2. Memory: resident set size (VmRSS) of the process over `--cycles` stream open/accept 100 ms/
+2. Threads: the streamed minute on one thread, then on two threads at once (one stream each);
+   throughput ratio = 2 x (time of one) / (wall time of two), 2.0 when the two run fully in
+   parallel (ctypes releases the GIL during each C call), 1.0 when they take turns. Wall-clock
+   time, so it needs two idle cores.
+3. Memory: resident set size (VmRSS) of the process over `--cycles` stream open/accept 100 ms/
    partial/close cycles, after the first tenth of them and at the end.
 """
 import argparse
-import ctypes
 import os
 import statistics
 import sys
 import tempfile
+import threading
 import time
 import wave
 
@@ -84,13 +88,18 @@ def main():
     def direct_array():
         c.orvane_transcribe_buffer(pipeline, address, len(audio), float(RATE))
 
-    def direct_stream():
-        s = c.orvane_session_new(pipeline, float(RATE))
+    def direct_stream_on(handle, documents=None):
+        s = c.orvane_session_new(handle, float(RATE))
         for i in range(0, len(audio), BLOCK):
             c.orvane_accept_waveform_s16(s, address + 2 * i, min(BLOCK, len(audio) - i))
-            c.orvane_partial_result(s)
+            document = c.orvane_partial_result(s)
+            if documents is not None:
+                documents.append(document)
         c.orvane_final_result(s)
         c.orvane_session_free(s)
+
+    def direct_stream():
+        direct_stream_on(pipeline)
 
     def package_file():
         return recognizer.transcribe(wav_path).text
@@ -98,12 +107,15 @@ def main():
     def package_array():
         return recognizer.transcribe(audio, RATE).text
 
-    def package_stream():
-        with recognizer.stream(RATE) as stream:
+    def package_stream_on(on):
+        with on.stream(RATE) as stream:
             for i in range(0, len(audio), BLOCK):
                 stream.accept(audio[i:i + BLOCK])
                 stream.partial.text
             return stream.final().text
+
+    def package_stream():
+        return package_stream_on(recognizer)
 
     # Both sides must do the same work.
     assert package_file() == package_array() == package_stream()
@@ -122,6 +134,7 @@ def main():
                 times[side].append(time.process_time() - start)
                 walls[side].append(time.perf_counter() - wall)
         best = {k: min(v) for k, v in times.items()}
+        stream_c = best["direct"]
         median = {k: statistics.median(v) for k, v in times.items()}
         wall = {k: min(v) for k, v in walls.items()}
         print("  %-32s C calls %6.0f ms  package %6.0f ms  overhead %+5.1f %% (median %+5.1f %%)"
@@ -140,6 +153,43 @@ def main():
     print("  a bare ctypes call: %.2f us; the streamed minute makes %d of them (%.1f ms)"
           % (1e6 * per_call, 2 * blocks + 3, 1000 * per_call * (2 * blocks + 3)))
     os.unlink(wav_path)
+
+    # The package's own time, free of the recogniser's noise: the streamed minute through a
+    # pipeline of only the voice-activity module (the same cheap C work on both sides), plus
+    # parsing the recogniser's real partial documents of the minute.
+    documents = []
+    direct_stream_on(pipeline, documents)
+    light = orvane.Recognizer(modules=["vad"])
+    runs = {"direct": [], "package": [], "parse": []}
+    for _ in range(20):
+        for side, fn in (("direct", lambda: direct_stream_on(light._handle)),
+                         ("package", lambda: package_stream_on(light)),
+                         ("parse", lambda: [orvane.Result(d.decode()).text for d in documents])):
+            start = time.process_time()
+            fn()
+            runs[side].append(time.process_time() - start)
+    light.close()
+    wrapper = min(runs["package"]) - min(runs["direct"])
+    own = wrapper + min(runs["parse"])
+    print("  the package's own time for the streamed minute: %.1f ms (calls %.1f ms, parsing the"
+          " partials %.1f ms) = %.1f %% of the recognition's %.0f ms"
+          % (1000 * own, 1000 * wrapper, 1000 * min(runs["parse"]), 100 * own / stream_c,
+             1000 * stream_c))
+
+    single = []
+    for _ in range(2):
+        start = time.perf_counter()
+        package_stream()
+        single.append(time.perf_counter() - start)
+    workers = [threading.Thread(target=package_stream) for _ in range(2)]
+    start = time.perf_counter()
+    for w in workers:
+        w.start()
+    for w in workers:
+        w.join()
+    both = time.perf_counter() - start
+    print("two streams on two threads: %.0f ms wall, one alone %.0f ms: throughput ratio %.2f"
+          % (1000 * both, 1000 * min(single), 2 * min(single) / both))
 
     block = audio[RATE * 2:RATE * 2 + BLOCK]
     tenth = max(1, args.cycles // 10)

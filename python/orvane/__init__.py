@@ -19,16 +19,18 @@ from typing import BinaryIO, Iterator, List
 
 from ._errors import Error
 from ._library import library
+from ._logging import log_to_logging, set_log_callback
 from ._recognizer import Recognizer, Stream
 from ._result import Result, Segment, Word
 
 __all__ = ["Error", "Recognizer", "Stream", "Result", "Segment", "Word", "read_blocks",
-           "version", "library_path", "list_presets", "list_modules", "set_log_level"]
+           "version", "library_path", "list_presets", "list_modules", "set_log_level",
+           "set_log_callback", "log_to_logging"]
 
 
 def version() -> str:
     """The library's version text, for example "0.1.0"."""
-    return library().lib.orvane_version().decode()
+    return str(library().lib.orvane_version().decode())
 
 
 def library_path() -> str:

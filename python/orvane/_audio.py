@@ -4,7 +4,7 @@ from __future__ import annotations
 
 import ctypes
 import sys
-from typing import Any, NamedTuple
+from typing import Any, Dict, NamedTuple
 
 S16 = "s16"    # signed 16-bit samples
 F32 = "f32"    # 32-bit float samples, nominally -1..1
@@ -25,15 +25,15 @@ _DTYPE_HINT = ("audio must be int16 or float32 samples (or bytes of 16-bit littl
 
 
 class Samples(NamedTuple):
-    """`count` items of `kind` at `address`; `keep` holds the memory alive during the call."""
+    """`length` items of `kind` at `address`; `keep` holds the memory alive during the call."""
 
     kind: str
     address: Any  # an int address, or a bytes object that ctypes passes as its data pointer
-    count: int
+    length: int
     keep: Any
 
 
-def _from_array_interface(obj: Any, iface: dict) -> Samples:
+def _from_array_interface(obj: Any, iface: Dict[str, Any]) -> Samples:
     shape = iface["shape"]
     if len(shape) != 1:
         raise ValueError("audio must be a 1-D array of mono samples, got shape %r" % (tuple(shape),))
@@ -77,14 +77,14 @@ def samples(obj: Any, allow_bytes: bool) -> Samples:
         kind = BYTES
     else:
         raise TypeError("%s, got format %r" % (_DTYPE_HINT, fmt))
-    count = view.nbytes // view.itemsize if kind != BYTES else view.nbytes
+    length = view.nbytes // view.itemsize if kind != BYTES else view.nbytes
     if isinstance(obj, bytes):
-        return Samples(kind, obj, count, obj)
+        return Samples(kind, obj, length, obj)
     if not view.c_contiguous or view.readonly:
         data = view.tobytes()
-        return Samples(kind, data, count, data)
+        return Samples(kind, data, length, data)
     buffer = (ctypes.c_char * view.nbytes).from_buffer(view)
-    return Samples(kind, ctypes.addressof(buffer), count, buffer)
+    return Samples(kind, ctypes.addressof(buffer), length, buffer)
 
 
 def address(where: Any) -> int:

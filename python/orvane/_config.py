@@ -82,7 +82,7 @@ def _probe_model_dir(lib: Library) -> bool:
     try:
         if c.orvane_pipeline_add_module(pipeline, RECOGNIZER_MODULE.encode(), config) != 0:
             return False
-        return c.orvane_pipeline_build(pipeline) != 0
+        return bool(c.orvane_pipeline_build(pipeline) != 0)
     finally:
         c.orvane_set_log_level(lib.log_level)
         c.orvane_pipeline_free(pipeline)

@@ -46,6 +46,8 @@ _REQUIRED: Dict[str, Tuple[object, List[object]]] = {
 _OPTIONAL: Dict[str, Tuple[object, List[object]]] = {
     # Per-session hotwords: phrases one per line, and the bonus per matched unit (0..10).
     "orvane_session_set_hotwords": (_int, [_vp, _cp, ctypes.c_float]),
+    # Log lines to a host function (callback, user data); see _logging.py.
+    "orvane_set_log_callback": (None, [_vp, _vp]),
 }
 
 # Library log level set when the package loads it: warnings and errors only, as the command-line
@@ -95,7 +97,7 @@ def _checkout_candidates() -> List[Path]:
     if not (root / "include" / "orvane.h").is_file():
         return []
     build = root / "build"
-    return [build / "liborvane.so.0", build / "liborvane.so", build / "src" / "liborvane.so.0"]
+    return [build / "liborvane.so.0", build / "liborvane.so"]
 
 
 def _load() -> Library:

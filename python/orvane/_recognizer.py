@@ -84,7 +84,7 @@ class Stream:
             raise Error("the stream was finalised: call reset() before giving it more audio")
         c = self._lib.lib
         if data.kind == _audio.BYTES:
-            if self._odd_byte or data.count % 2:
+            if self._odd_byte or data.length % 2:
                 raw = audio if isinstance(audio, bytes) else memoryview(audio).tobytes()
                 joined = self._odd_byte + raw
                 cut = len(joined) - len(joined) % 2
@@ -95,12 +95,12 @@ class Stream:
             call, size = c.orvane_accept_waveform_s16, 2
         else:
             call, size = c.orvane_accept_waveform_f32, 4
-        if data.count <= _MAX_BLOCK:
-            call(handle, data.address, data.count)
+        if data.length <= _MAX_BLOCK:
+            call(handle, data.address, data.length)
             return
         base = _audio.address(data.address)
-        for start in range(0, data.count, _MAX_BLOCK):
-            call(handle, base + start * size, min(_MAX_BLOCK, data.count - start))
+        for start in range(0, data.length, _MAX_BLOCK):
+            call(handle, base + start * size, min(_MAX_BLOCK, data.length - start))
 
     @property
     def partial(self) -> Result:

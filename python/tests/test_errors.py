@@ -135,7 +135,8 @@ def test_unknown_names_and_ignored_settings():
 
 def _run_isolated(code, **env):
     """`code` in a fresh interpreter with the checkout's package and the given environment."""
-    environment = dict(os.environ, PYTHONPATH=str(ROOT / "python"), **env)
+    environment = {k: v for k, v in os.environ.items() if k != "ORVANE_LIBRARY"}
+    environment.update(PYTHONPATH=str(ROOT / "python"), **env)
     return subprocess.run([sys.executable, "-c", code], env=environment, capture_output=True,
                           text=True)
 
@@ -145,6 +146,9 @@ def test_library_lookup_failure_names_the_places(tmp_path):
     done = _run_isolated("import orvane\ntry:\n    orvane.Recognizer()\n"
                          "except orvane.Error as e:\n    print(e)", ORVANE_LIBRARY=missing)
     assert done.returncode == 0 and "ORVANE_LIBRARY" in done.stdout and missing in done.stdout
+    # Without ORVANE_LIBRARY the checkout's own build is found.
+    done = _run_isolated("import orvane; print(orvane.library_path())")
+    assert done.stdout.strip() == str(ROOT / "build" / "liborvane.so.0"), done.stderr
     # The package imports without any library; the error comes at first use.
     done = _run_isolated("import orvane; print(orvane.__all__[0])", ORVANE_LIBRARY=missing)
     assert done.stdout.strip() == "Error"

@@ -61,3 +61,11 @@ def test_pip_installs_offline(tmp_path, tool_documents):
     done = run([str(venv / "bin/orvane-py"), "transcribe", str(SAMPLES[1])], env=env, cwd=tmp_path)
     assert done.returncode == 0, done.stderr
     assert done.stdout == tool_documents[SAMPLES[1]]["text"] + "\n"
+
+
+def test_package_is_fully_typed():
+    done = run(["/usr/bin/python3", "-m", "mypy", "--strict", "--cache-dir=/dev/null",
+                str(ROOT / "python" / "orvane")])
+    if "No module named mypy" in done.stderr:
+        pytest.skip("mypy is not installed (scripts/bootstrap installs python3-mypy)")
+    assert done.returncode == 0, done.stdout + done.stderr

@@ -65,3 +65,22 @@ def test_hotwords(recognizer):
             stream.set_hotwords(["Hà Nội"], score=11)
         stream.set_hotwords([])
         assert stream.final().text
+
+
+def test_log_lines_reach_python():
+    if library().optional.get("orvane_set_log_callback") is None:
+        with pytest.raises(orvane.Error, match="cannot route its log lines"):
+            orvane.set_log_callback(print)
+        return
+    lines = []
+    orvane.set_log_callback(lambda *line: lines.append(line))
+    try:
+        with pytest.raises(orvane.Error):
+            orvane.Recognizer(modules="bogus")
+    finally:
+        orvane.set_log_callback(None)
+    assert (4, "api", "unknown module: bogus") in lines
+    lines.clear()
+    with pytest.raises(orvane.Error):
+        orvane.Recognizer(modules="bogus")
+    assert lines == []

@@ -1,7 +1,6 @@
 """Streams on different threads at once give the results they give alone."""
 import threading
 
-import orvane
 from conftest import SAMPLES, read_wav, recognised
 
 
