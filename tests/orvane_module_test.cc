@@ -252,17 +252,17 @@ TEST_F(OrvaneModuleModelTest, DecodesOnlyWholeChunksOf43Frames) {
 TEST_F(OrvaneModuleModelTest, CarriesTheModelStateFromChunkToChunk) {
   Feed(&module_, PlanAudio(Frames(0, 30)), nullptr, 777);
   // The model returns att + 1 and cnn + offset: three runs with offsets 0, 10 and 20.
-  ASSERT_EQ(module_.attention_cache().size(), static_cast<size_t>(tm::kAttCacheSize));
-  ASSERT_EQ(module_.conv_cache().size(), static_cast<size_t>(tm::kCnnCacheSize));
-  for (size_t i : {size_t{0}, module_.attention_cache().size() - 1}) {
-    EXPECT_EQ(module_.attention_cache()[i], 3.0f);
+  ASSERT_EQ(module_.states()[0].size(), static_cast<size_t>(tm::kAttCacheSize));
+  ASSERT_EQ(module_.states()[1].size(), static_cast<size_t>(tm::kCnnCacheSize));
+  for (size_t i : {size_t{0}, module_.states()[0].size() - 1}) {
+    EXPECT_EQ(module_.states()[0][i], 3.0f);
   }
-  for (size_t i : {size_t{0}, module_.conv_cache().size() - 1}) EXPECT_EQ(module_.conv_cache()[i], 30.0f);
+  for (size_t i : {size_t{0}, module_.states()[1].size() - 1}) EXPECT_EQ(module_.states()[1][i], 30.0f);
   // The padded last chunk does not advance the state.
   Feed(&module_, std::vector<float>(kShift * 20, 0.0f), nullptr);
   module_.Flush();
   EXPECT_EQ(module_.chunk_offset(), 30);
-  EXPECT_EQ(module_.attention_cache()[0], 3.0f);
+  EXPECT_EQ(module_.states()[0][0], 3.0f);
 }
 
 // After speech, the 25th consecutive silent output frame ends the segment; the 24th does not.
@@ -333,7 +333,7 @@ TEST_F(OrvaneModuleModelTest, ClonesRecogniseIndependently) {
   EXPECT_TRUE(clone->model_loaded());
   EXPECT_EQ(clone->BuildTranscript(), "");
   EXPECT_EQ(clone->chunk_offset(), 0);
-  EXPECT_EQ(clone->attention_cache()[0], 0.0f);
+  EXPECT_EQ(clone->states()[0][0], 0.0f);
   Feed(clone, PlanAudio(Frames(2, 10)), nullptr);
   EXPECT_EQ(clone->BuildTranscript(), "xin");
   EXPECT_EQ(module_.BuildTranscript(), "chao");
@@ -349,8 +349,8 @@ TEST_F(OrvaneModuleModelTest, ResetStartsAFreshStreamWithTimesFromZero) {
   EXPECT_TRUE(module_.model_loaded());
   EXPECT_EQ(module_.BuildTranscript(), "");
   EXPECT_EQ(module_.chunk_offset(), 0);
-  EXPECT_EQ(module_.attention_cache().size(), static_cast<size_t>(tm::kAttCacheSize));
-  EXPECT_EQ(module_.conv_cache().back(), 0.0f);
+  EXPECT_EQ(module_.states()[0].size(), static_cast<size_t>(tm::kAttCacheSize));
+  EXPECT_EQ(module_.states()[1].back(), 0.0f);
   ResultBuilder doc;
   Feed(&module_, PlanAudio(plan), &doc);
   module_.OnFinalize(&doc);

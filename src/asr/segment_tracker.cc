@@ -23,8 +23,8 @@ TextSegment SegmentTracker::Build(std::string text) const {
   const bool spoken = non_blank_frames_ > 0;
   const int64_t start = spoken ? first_non_blank_start_ : std::max<int64_t>(first_start_, 0);
   const int64_t end = spoken ? last_non_blank_end_ : std::max<int64_t>(last_end_, start);
-  segment.start = static_cast<double>(start) * kSecondsPerFeatureFrame;
-  segment.end = static_cast<double>(end) * kSecondsPerFeatureFrame;
+  segment.start = static_cast<double>(start) * seconds_per_feature_frame_;
+  segment.end = static_cast<double>(end) * seconds_per_feature_frame_;
   if (spoken) {
     // A best posterior lies in [1/vocabulary, 1]; the clamp absorbs rounding, and scores that were
     // not numbers leave the confidence unknown.

@@ -13,9 +13,10 @@ namespace orvane {
 // output frames: from the start of the first to the end of the last. Owned by one OrvaneModule.
 class SegmentTracker {
  public:
-  static constexpr double kSecondsPerFeatureFrame = 0.01;
+  explicit SegmentTracker(double seconds_per_feature_frame)
+      : seconds_per_feature_frame_(seconds_per_feature_frame) {}
 
-  void Reset() { *this = SegmentTracker(); }
+  void Reset() { *this = SegmentTracker(seconds_per_feature_frame_); }
 
   // One decoded output frame covering feature frames [start, end). `best_prob` is the posterior of
   // its best-scoring token; it counts towards the confidence only for a non-blank frame.
@@ -26,6 +27,7 @@ class SegmentTracker {
   TextSegment Build(std::string text) const;
 
  private:
+  double seconds_per_feature_frame_;
   int64_t first_start_ = -1;  // any frame
   int64_t last_end_ = -1;
   int64_t first_non_blank_start_ = -1;

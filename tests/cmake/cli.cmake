@@ -23,7 +23,7 @@ if(ORVANE_CLI_PYTHON3)
   if(ORVANE_BUILD_TOOLS)
     # Top-level CMake adds tools/ after tests/, so the target is named by generator expression.
     list(APPEND _cli_cases version list help transcribe missing_file unsupported_wav bad_rate
-                           stream closed_pipe terminal sample)
+                           stream closed_pipe terminal sample model)
     set(_cli_tool $<TARGET_FILE:orvane-cli>)
   endif()
   foreach(cli_case ${_cli_cases})
@@ -33,6 +33,7 @@ if(ORVANE_CLI_PYTHON3)
                      --example-c $<TARGET_FILE:example_c_transcribe>
                      --example-cpp $<TARGET_FILE:example_cpp_stream>
                      --sample ${PROJECT_SOURCE_DIR}/examples/data/sample.wav
+                     --samples ${PROJECT_SOURCE_DIR}/samples --assets ${PROJECT_SOURCE_DIR}/assets
                      --work ${CMAKE_CURRENT_BINARY_DIR}/cli)
   endforeach()
 endif()

@@ -34,6 +34,8 @@ const char kMainHelp[] =
 const char kPipelineOptions[] =
     "  --preset NAME        pipeline preset (default \"transcribe\"; see orvane list-presets)\n"
     "  --modules a,b,c      build the pipeline from these modules instead of a preset\n"
+    "  --model DIR          recognise with the model folder DIR (model.onnx and units.txt)\n"
+    "                       instead of the model built into the library\n"
     "  --log-level N        library log level on stderr: 0 trace .. 4 error, 5 silent (default 3)\n"
     "  -h, --help           show this help\n";
 
