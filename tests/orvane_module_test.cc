@@ -296,6 +296,30 @@ TEST_F(OrvaneModuleModelTest, SegmentsCarryTimesAndConfidence) {
   EXPECT_NEAR(seg[1].end, (5 * 43 + 8) * 0.01, 1e-9);
 }
 
+// Each word spans the frames where its unit was the best token: "chao" in rows 2..3 and "xin" in
+// rows 6..8 of chunk 1.
+TEST_F(OrvaneModuleModelTest, SegmentsListTheirWordsWithTimes) {
+  const std::vector<int> plan =
+      Cat({Frames(0, 12), Frames(3, 2), Frames(0, 2), Frames(2, 3), Frames(0, 31)});
+  ASSERT_EQ(PredictIds(PlanAudio(plan)), plan);
+  ResultBuilder doc;
+  Feed(&module_, PlanAudio(plan), &doc);
+  module_.OnFinalize(&doc);
+  const RecognitionResult result = doc.Final();
+  ASSERT_EQ(result.segments.size(), 1u) << result.ToJson();
+  const std::vector<WordTiming>& words = result.segments[0].words;
+  ASSERT_EQ(words.size(), 2u) << result.ToJson();
+  EXPECT_EQ(words[0].text, "chao");
+  EXPECT_NEAR(words[0].start, (43 + 2 * 4) * 0.01, 1e-9);
+  EXPECT_NEAR(words[0].end, (43 + 4 * 4) * 0.01, 1e-9);
+  EXPECT_GT(words[0].confidence, 0.99f);
+  EXPECT_EQ(words[1].text, "xin");
+  EXPECT_NEAR(words[1].start, (43 + 6 * 4) * 0.01, 1e-9);
+  EXPECT_NEAR(words[1].end, (43 + 9 * 4) * 0.01, 1e-9);
+  EXPECT_EQ(result.segments[0].start, words[0].start);
+  EXPECT_EQ(result.segments[0].end, words[1].end);
+}
+
 TEST_F(OrvaneModuleModelTest, TextKeepsFourCommittedSegmentsButSegmentsKeepAll) {
   const std::vector<int> gap = Frames(0, 26);
   const std::vector<int> plan =

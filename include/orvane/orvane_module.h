@@ -34,7 +34,8 @@ class SegmentTracker;
 // Results. While streaming, the document's "partial" and "text" hold the transcript so far: the last
 // 4 committed segments and the current hypothesis, one per line. Every committed segment is also
 // appended to the document's "segments", with start/end in seconds from the start of the stream
-// (Reset restarts at zero) and a confidence; the final document adds the last, uncommitted segment.
+// (Reset restarts at zero), a confidence and its words (syllables) with their times and confidence;
+// the final document adds the last, uncommitted segment.
 //
 // Times. An output frame stands for `subsampling` feature frames (4, 40 ms for the embedded model).
 // Output frame t of a chunk starting at feature frame f covers feature frames f + 4t .. f + 4t + 3,
@@ -114,7 +115,9 @@ class ORVANE_EXPORT OrvaneModule : public Module {
   // starts at feature frame first_feature_frame + 4t; no frame ends after feature frame `limit`.
   void DecodeRows(const std::vector<float>& logits, int64_t rows, int32_t width,
                   int64_t first_feature_frame, int64_t limit, bool endpointing);
+  std::vector<int> HypothesisIds() const;  // the search's best prefix without blanks
   std::string HypothesisText() const;
+  std::vector<WordTiming> HypothesisWords() const;
   void WriteSegments(ResultBuilder* result);
 
   Engine* engine_ = nullptr;  // not owned; the pipeline's engine, shared by all clones

@@ -260,7 +260,7 @@ void OrvaneModule::OnFinalize(ResultBuilder* result) {
   std::string tail = HypothesisText();
   if (!tail.empty() && tail != tail_written_text_) {
     tail_written_text_ = tail;
-    result->AppendSegment(tracker_->Build(std::move(tail)));
+    result->AppendSegment(tracker_->Build(std::move(tail), HypothesisWords()));
   }
   result->SetText("orvane", BuildTranscript());
 }
@@ -373,19 +373,58 @@ void OrvaneModule::DecodeRows(const std::vector<float>& logits, int64_t rows, in
     const int64_t start = std::min(first_feature_frame + subsampling * t, limit);
     const int64_t end = std::min(start + subsampling, limit);
     const int best = search_->frame_best_token();
-    tracker_->AddFrame(start, end, best >= 0 && best != kBlankId,
+    tracker_->AddFrame(start, end, best >= 0 && best != kBlankId ? best : -1,
                        std::exp(search_->frame_best_log_prob()));
     if (endpointing) ProcessFrameEndpoint(row, width);
   }
 }
 
-std::string OrvaneModule::HypothesisText() const {
-  if (!search_) return std::string();
-  std::vector<std::string> pieces;
+std::vector<int> OrvaneModule::HypothesisIds() const {
+  std::vector<int> ids;
+  if (!search_) return ids;
   for (int id : search_->Hypothesis()) {
-    if (id != 0) pieces.push_back(units_.At(id));
+    if (id != kBlankId) ids.push_back(id);
   }
+  return ids;
+}
+
+std::string OrvaneModule::HypothesisText() const {
+  std::vector<std::string> pieces;
+  for (int id : HypothesisIds()) pieces.push_back(units_.At(id));
   return postprocessor_.Detokenize(pieces);
+}
+
+// A unit starting with U+2581 begins a word (a syllable); the units after it, up to the next such
+// unit, belong to it. A word spans its units' times; its confidence is the mean of theirs.
+std::vector<WordTiming> OrvaneModule::HypothesisWords() const {
+  static const std::string kWordMarker = "\xE2\x96\x81";
+  const std::vector<int> ids = HypothesisIds();
+  const std::vector<SegmentTracker::TokenTime> times = tracker_->Align(ids);
+  std::vector<WordTiming> words;
+  std::vector<std::string> pieces;
+  double confidence_sum = 0.0;
+  int64_t start = 0;
+  int64_t end = 0;
+  auto finish = [&]() {
+    std::string text = postprocessor_.Detokenize(pieces);
+    if (!text.empty()) {
+      const double mean = confidence_sum / static_cast<double>(pieces.size());
+      words.push_back(WordTiming{std::move(text), tracker_->Seconds(start), tracker_->Seconds(end),
+                                 static_cast<float>(mean)});
+    }
+    pieces.clear();
+    confidence_sum = 0.0;
+  };
+  for (size_t i = 0; i < ids.size(); ++i) {
+    const std::string& piece = units_.At(ids[i]);
+    if (!pieces.empty() && piece.compare(0, kWordMarker.size(), kWordMarker) == 0) finish();
+    if (pieces.empty()) start = times[i].start;
+    end = std::max(times[i].end, start);
+    pieces.push_back(piece);
+    confidence_sum += times[i].confidence;
+  }
+  if (!pieces.empty()) finish();
+  return words;
 }
 
 std::string OrvaneModule::BuildTranscript() const {
@@ -425,7 +464,7 @@ void OrvaneModule::CommitCurrentBeamAsSegment() {
   std::string text = HypothesisText();
   if (!text.empty()) {
     // A segment already listed as the tail of a final document is not listed twice.
-    if (text != tail_written_text_) pending_segments_.push_back(tracker_->Build(text));
+    if (text != tail_written_text_) pending_segments_.push_back(tracker_->Build(text, HypothesisWords()));
     committed_texts_.push_back(std::move(text));
     if (committed_texts_.size() > kKeptTexts) committed_texts_.erase(committed_texts_.begin());
   }

@@ -1,11 +1,5 @@
-# The orvane command-line tool end to end (tests/cli/cli_check.py), its JSON reading, and the
+# The orvane command-line tool end to end (tests/cli/cli_check.py) and the
 # README examples, compiled against the public headers and liborvane.so and run once each.
-
-add_executable(cli_json_text_test ${CMAKE_CURRENT_SOURCE_DIR}/cli/json_text_test.cc
-                                  ${PROJECT_SOURCE_DIR}/tools/orvane/json_text.cc)
-target_include_directories(cli_json_text_test PRIVATE ${PROJECT_SOURCE_DIR}/tools/orvane)
-target_link_libraries(cli_json_text_test PRIVATE GTest::gtest GTest::gtest_main)
-add_test(NAME cli_json_text_test COMMAND cli_json_text_test)
 
 add_executable(example_c_transcribe ${PROJECT_SOURCE_DIR}/examples/c/transcribe.c)
 set_target_properties(example_c_transcribe PROPERTIES C_STANDARD 11 C_STANDARD_REQUIRED ON)
