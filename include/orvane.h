@@ -53,6 +53,9 @@ ORVANE_C_API orvane_pipeline_t* orvane_pipeline_new(void);
 ORVANE_C_API orvane_pipeline_t* orvane_pipeline_preset(const char* preset_name);
 
 /* Appends the registered module `module_name` with its configuration text (null means "{}").
+ * The text is read at build time. The recogniser "orvane" takes a JSON object; its key "model_dir"
+ * names a model folder (model.onnx and units.txt) to load instead of the embedded model, for example
+ * {"model_dir":"/opt/models/vi"}; a bad folder or a text that is not an object fails the build.
  * Returns 0, -1 for a null handle or name, -2 for an unknown module ("unknown module: <name>"). */
 ORVANE_C_API int orvane_pipeline_add_module(orvane_pipeline_t* pipeline, const char* module_name,
                                             const char* config_json);

@@ -253,17 +253,17 @@ TEST_F(OrvaneModuleModelTest, DecodesOnlyWholeChunksOf43Frames) {
 TEST_F(OrvaneModuleModelTest, CarriesTheModelStateFromChunkToChunk) {
   Feed(&module_, PlanAudio(Frames(0, 30)), nullptr, 777);
   // The model returns att + 1 and cnn + offset: three runs with offsets 0, 10 and 20.
-  ASSERT_EQ(module_.attention_cache().size(), static_cast<size_t>(tm::kAttCacheSize));
-  ASSERT_EQ(module_.conv_cache().size(), static_cast<size_t>(tm::kCnnCacheSize));
-  for (size_t i : {size_t{0}, module_.attention_cache().size() - 1}) {
-    EXPECT_EQ(module_.attention_cache()[i], 3.0f);
+  ASSERT_EQ(module_.states()[0].size(), static_cast<size_t>(tm::kAttCacheSize));
+  ASSERT_EQ(module_.states()[1].size(), static_cast<size_t>(tm::kCnnCacheSize));
+  for (size_t i : {size_t{0}, module_.states()[0].size() - 1}) {
+    EXPECT_EQ(module_.states()[0][i], 3.0f);
   }
-  for (size_t i : {size_t{0}, module_.conv_cache().size() - 1}) EXPECT_EQ(module_.conv_cache()[i], 30.0f);
+  for (size_t i : {size_t{0}, module_.states()[1].size() - 1}) EXPECT_EQ(module_.states()[1][i], 30.0f);
   // The padded last chunk does not advance the state.
   Feed(&module_, std::vector<float>(kShift * 20, 0.0f), nullptr);
   module_.Flush();
   EXPECT_EQ(module_.chunk_offset(), 30);
-  EXPECT_EQ(module_.attention_cache()[0], 3.0f);
+  EXPECT_EQ(module_.states()[0][0], 3.0f);
 }
 
 // After speech, the 25th consecutive silent output frame ends the segment; the 24th does not.
@@ -295,6 +295,30 @@ TEST_F(OrvaneModuleModelTest, SegmentsCarryTimesAndConfidence) {
   EXPECT_EQ(seg[1].text, "xin");
   EXPECT_NEAR(seg[1].start, 5 * 43 * 0.01, 1e-9);
   EXPECT_NEAR(seg[1].end, (5 * 43 + 8) * 0.01, 1e-9);
+}
+
+// Each word spans the frames where its unit was the best token: "chao" in rows 2..3 and "xin" in
+// rows 6..8 of chunk 1.
+TEST_F(OrvaneModuleModelTest, SegmentsListTheirWordsWithTimes) {
+  const std::vector<int> plan =
+      Cat({Frames(0, 12), Frames(3, 2), Frames(0, 2), Frames(2, 3), Frames(0, 31)});
+  ASSERT_EQ(PredictIds(PlanAudio(plan)), plan);
+  ResultBuilder doc;
+  Feed(&module_, PlanAudio(plan), &doc);
+  module_.OnFinalize(&doc);
+  const RecognitionResult result = doc.Final();
+  ASSERT_EQ(result.segments.size(), 1u) << result.ToJson();
+  const std::vector<WordTiming>& words = result.segments[0].words;
+  ASSERT_EQ(words.size(), 2u) << result.ToJson();
+  EXPECT_EQ(words[0].text, "chao");
+  EXPECT_NEAR(words[0].start, (43 + 2 * 4) * 0.01, 1e-9);
+  EXPECT_NEAR(words[0].end, (43 + 4 * 4) * 0.01, 1e-9);
+  EXPECT_GT(words[0].confidence, 0.99f);
+  EXPECT_EQ(words[1].text, "xin");
+  EXPECT_NEAR(words[1].start, (43 + 6 * 4) * 0.01, 1e-9);
+  EXPECT_NEAR(words[1].end, (43 + 9 * 4) * 0.01, 1e-9);
+  EXPECT_EQ(result.segments[0].start, words[0].start);
+  EXPECT_EQ(result.segments[0].end, words[1].end);
 }
 
 TEST_F(OrvaneModuleModelTest, TextKeepsFourCommittedSegmentsButSegmentsKeepAll) {
@@ -334,7 +358,7 @@ TEST_F(OrvaneModuleModelTest, ClonesRecogniseIndependently) {
   EXPECT_TRUE(clone->model_loaded());
   EXPECT_EQ(clone->BuildTranscript(), "");
   EXPECT_EQ(clone->chunk_offset(), 0);
-  EXPECT_EQ(clone->attention_cache()[0], 0.0f);
+  EXPECT_EQ(clone->states()[0][0], 0.0f);
   Feed(clone, PlanAudio(Frames(2, 10)), nullptr);
   EXPECT_EQ(clone->BuildTranscript(), "xin");
   EXPECT_EQ(module_.BuildTranscript(), "chao");
@@ -350,8 +374,8 @@ TEST_F(OrvaneModuleModelTest, ResetStartsAFreshStreamWithTimesFromZero) {
   EXPECT_TRUE(module_.model_loaded());
   EXPECT_EQ(module_.BuildTranscript(), "");
   EXPECT_EQ(module_.chunk_offset(), 0);
-  EXPECT_EQ(module_.attention_cache().size(), static_cast<size_t>(tm::kAttCacheSize));
-  EXPECT_EQ(module_.conv_cache().back(), 0.0f);
+  EXPECT_EQ(module_.states()[0].size(), static_cast<size_t>(tm::kAttCacheSize));
+  EXPECT_EQ(module_.states()[1].back(), 0.0f);
   ResultBuilder doc;
   Feed(&module_, PlanAudio(plan), &doc);
   module_.OnFinalize(&doc);

@@ -170,6 +170,36 @@ TEST(ResultBuilderTest, FinalisingKeepsThePartial) {
   EXPECT_EQ(r.FinalJson(), "{\"text\":\"t\",\"partial\":\"t\",\"is_final\":true}");
 }
 
+// The typed result is what the document renders: words go last in their segment, a text set as raw
+// JSON reads back as text when it is a string and stands in verbatim when it is not.
+TEST(ResultBuilderTest, TheTypedResultCarriesWordsAndRendersTheDocument) {
+  ResultBuilder r;
+  TextSegment seg;
+  seg.text = "xin ch\xc3\xa0o";
+  seg.end = 0.9;
+  seg.confidence = 0.5f;
+  seg.words = {WordTiming{"xin", 0.1, 0.2, 0.75f}, WordTiming{"ch\xc3\xa0o", 0.5, 0.9, 0.0f}};
+  r.AppendSegment(seg);
+  r.SetField("text", "\"a\\u0041\"");
+  const RecognitionResult typed = r.Snapshot();
+  EXPECT_TRUE(typed.has_text);
+  EXPECT_EQ(typed.text, "aA");
+  ASSERT_EQ(typed.segments.size(), 1u);
+  ASSERT_EQ(typed.segments[0].words.size(), 2u);
+  EXPECT_EQ(typed.segments[0].words[1].text, "ch\xc3\xa0o");
+  EXPECT_EQ(typed.ToJson(), r.SnapshotJson());
+  EXPECT_EQ(r.SnapshotJson(),
+            "{\"text\":\"aA\",\"is_final\":false,\"segments\":[{\"start\":0,\"end\":0.9,"
+            "\"text\":\"xin ch\xc3\xa0o\",\"confidence\":0.5,\"words\":["
+            "{\"text\":\"xin\",\"start\":0.1,\"end\":0.2,\"confidence\":0.75},"
+            "{\"text\":\"ch\xc3\xa0o\",\"start\":0.5,\"end\":0.9}]}]}");
+  r.SetField("text", "[1]");
+  EXPECT_EQ(r.Final().ToJson().rfind("{\"text\":[1],\"is_final\":true,", 0), 0u);
+  r.SetText("orvane", "plain");
+  EXPECT_EQ(r.Snapshot().fields.count("text"), 0u);
+  EXPECT_EQ(r.SnapshotJson().rfind("{\"text\":\"plain\",", 0), 0u);
+}
+
 // Writers and readers on several threads: every snapshot is a whole document.
 TEST(ResultBuilderTest, ConcurrentWritersAndReadersSeeWholeDocuments) {
   ResultBuilder r;

@@ -143,6 +143,14 @@ TEST_F(SessionTest, FinalFinalisesOnceAndRendersTheSameDocument) {
   EXPECT_EQ(session->Final(), first);
   EXPECT_EQ(log_->finalizes, 1);
   EXPECT_EQ(session->Partial(), first);  // the document stays final
+  // The typed result is the document's source.
+  const RecognitionResult typed = session->FinalResult();
+  EXPECT_EQ(typed.text, "done 10");
+  EXPECT_TRUE(typed.is_final);
+  EXPECT_EQ(typed.fields.at("samples_seen"), "10");
+  EXPECT_EQ(typed.ToJson(), first);
+  EXPECT_EQ(session->PartialResult().ToJson(), first);
+  EXPECT_EQ(log_->finalizes, 1);
 }
 
 TEST_F(SessionTest, ResetStartsAFreshStream) {

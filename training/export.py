@@ -2,6 +2,10 @@
 copies the vocabulary next to it; writes reference logits for the streaming check.
 
   export.py --ckpt work/ckpt/last.pt --out ../assets/asr_model.onnx --vocab-out ../assets/asr_vocab.txt
+  export.py --ckpt work/ckpt/last.pt --model-dir my-model   # a folder for "model_dir" / --model
+
+The file's metadata records what the library cannot read off the tensor shapes (feature settings,
+time subsampling; see METADATA); a model without it gets the same values as defaults.
 
 --weights fp16 or int8 stores the large weight matrices in 16 or 8 bits, each behind a Cast or
 DequantizeLinear node that restores float32 when the session is created. The checkpoint's weights
@@ -18,7 +22,7 @@ import onnx
 import torch
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from model import StepWrapper, StreamingCtc, stream, zero_caches  # noqa: E402
+from model import CHUNK_IN, CHUNK_OUT, StepWrapper, StreamingCtc, stream, zero_caches  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -27,6 +31,23 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 # and they are where rounding would cost the most.
 MIN_STORED = 4096
 INT8_MAX = 127
+
+# Model metadata the library reads (ModelGeometry): the features the model was trained on, as the
+# library's filterbank computes them, and the output frames per chunk of CHUNK_IN feature frames.
+METADATA = {
+    "sample_rate": 16000,
+    "num_mel_bins": 80,
+    "frame_length_ms": 25,
+    "frame_shift_ms": 10,
+    "subsampling": 4,
+    "chunk_frames": CHUNK_IN,
+    "output_frames": CHUNK_OUT,
+}
+
+
+def add_metadata(mp):
+    """Writes METADATA into the model's metadata as decimal texts, replacing earlier values."""
+    onnx.helper.set_model_props(mp, {k: str(v) for k, v in METADATA.items()})
 
 
 def load(ckpt, weights="fp32"):
@@ -120,11 +141,15 @@ def main():
     ap.add_argument("--out", default=os.path.join(HERE, "..", "assets", "asr_model.onnx"))
     ap.add_argument("--vocab", default=os.path.join(HERE, "work", "text", "units.txt"))
     ap.add_argument("--vocab-out", default=os.path.join(HERE, "..", "assets", "asr_vocab.txt"))
+    ap.add_argument("--model-dir", help="write DIR/model.onnx and DIR/units.txt instead of --out and --vocab-out")
     ap.add_argument("--ref-dir", default=os.path.join(HERE, "work", "check"))
     ap.add_argument("--ref-feats", nargs="*", default=[], help="feature .npy files for reference logits")
     ap.add_argument("--weights", choices=["fp32", "fp16", "int8"], default="fp32",
                     help="how the file stores the weight matrices")
     args = ap.parse_args()
+    if args.model_dir:
+        args.out = os.path.join(args.model_dir, "model.onnx")
+        args.vocab_out = os.path.join(args.model_dir, "units.txt")
     torch.set_num_threads(1)
     m, st = load(args.ckpt, args.weights)
     vocab_lines = [l for l in open(args.vocab, encoding="utf-8").read().split("\n") if l]
@@ -140,6 +165,7 @@ def main():
                           output_names=["output", "r_att_cache", "r_cnn_cache"])
     mp = onnx.load(tmp)
     converted = compact_initializers(mp, args.weights)
+    add_metadata(mp)
     mp.doc_string = "Streaming CTC model for liborvane, trained by training/train.py (step %d, %s weights)" % (
         st.get("step", 0), args.weights)
     onnx.checker.check_model(mp)

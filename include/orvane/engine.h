@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "orvane/export.h"
+#include "orvane/model_description.h"
 #include "orvane/status.h"
 #include "orvane/tensor.h"
 
@@ -33,6 +34,11 @@ class ORVANE_EXPORT Engine {
 
   // Engines keep no state between runs (model state travels in the tensors); default does nothing.
   virtual void Reset();
+
+  // The loaded model's declared inputs, outputs and metadata. Back ends that cannot tell keep this
+  // default, which fails with -6 "engine: Describe not supported by this backend"; a back end
+  // without a loaded model fails with -6 as well.
+  virtual Status Describe(ModelDescription* out) const;
 };
 
 }  // namespace orvane

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "orvane/export.h"
 #include "orvane/status.h"
@@ -31,6 +32,14 @@ struct AudioFrame {
   uint64_t start_sample = 0;       // index of the first sample in the session's 16 kHz stream
 };
 
+// One word of a segment (a syllable of Vietnamese text) with its time.
+struct WordTiming {
+  std::string text;         // UTF-8
+  double start = 0.0;       // same unit as the segment's times
+  double end = 0.0;
+  float confidence = 0.0f;  // 0 or less: unknown, not written
+};
+
 // One recognised stretch of text as the result document stores it.
 struct TextSegment {
   std::string text;         // UTF-8
@@ -38,6 +47,7 @@ struct TextSegment {
   double end = 0.0;
   float confidence = 0.0f;  // 0 or less: unknown, not written
   std::string speaker;      // empty: none, not written
+  std::vector<WordTiming> words;  // in order; empty: not written
 };
 
 // Argument types of OnFeature / OnLogits / OnSegment. Nothing in the library builds them yet;

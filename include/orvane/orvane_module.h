@@ -1,6 +1,6 @@
 // OrvaneModule ("orvane"): the speech recognition module. Audio in, filterbank features, acoustic
-// model run in chunks of 43 feature frames with its state carried between chunks, CTC prefix beam
-// search, blank-probability endpointing, text out into the session's result document.
+// model run in fixed chunks of feature frames with its states carried between chunks, CTC prefix
+// beam search, blank-probability endpointing, text out into the session's result document.
 #ifndef ORVANE_ORVANE_MODULE_H_
 #define ORVANE_ORVANE_MODULE_H_
 
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "orvane/export.h"
+#include "orvane/model_geometry.h"
 #include "orvane/module.h"
 #include "orvane/post_processor.h"
 #include "orvane/tensor.h"
@@ -23,18 +24,22 @@ class CtcEndpoint;
 class FeaturePipeline;
 class SegmentTracker;
 
-// Model contract. Inputs by position: [1, 43, 80] features; [1, 1] output frames produced before
-// this chunk; [1, 12, 4, 40, 224] and [1, 12, 448, 30] states. Outputs: [..., T, V] token scores
-// (id 0 is the CTC blank), then the two next states.
+// Model contract: see ModelGeometry, which is read from the loaded model. The embedded model takes
+// [1, 43, 80] features, the [1, 1] offset and states [1, 12, 4, 40, 224] and [1, 12, 448, 30], and
+// gives 10 output frames per chunk.
+//
+// Configuration text (JSON object, see README): "model_dir" names a model folder (model.onnx and
+// units.txt) to load instead of the embedded model. Unknown keys are ignored.
 //
 // Results. While streaming, the document's "partial" and "text" hold the transcript so far: the last
 // 4 committed segments and the current hypothesis, one per line. Every committed segment is also
 // appended to the document's "segments", with start/end in seconds from the start of the stream
-// (Reset restarts at zero) and a confidence; the final document adds the last, uncommitted segment.
+// (Reset restarts at zero), a confidence and its words (syllables) with their times and confidence;
+// the final document adds the last, uncommitted segment.
 //
-// Times. An output frame stands for 4 feature frames (40 ms). A chunk consumes 43 feature frames but
-// yields 10 output frames, so output frame t of a chunk starting at feature frame f covers feature
-// frames f + 4t .. f + 4t + 3, i.e. it starts at (f + 4t) * 10 ms. A segment runs from the start of
+// Times. An output frame stands for `subsampling` feature frames (4, 40 ms for the embedded model).
+// Output frame t of a chunk starting at feature frame f covers feature frames f + 4t .. f + 4t + 3,
+// i.e. it starts at (f + 4t) * 10 ms. A segment runs from the start of
 // its first to the end of its last non-blank frame (best-scoring token not the blank).
 //
 // Not thread-safe: one session drives one instance, one call at a time. Clones share the engine.
@@ -45,9 +50,12 @@ class ORVANE_EXPORT OrvaneModule : public Module {
 
   const char* name() const override;
   const char* version() const override;
-  // Loads the vocabulary and model compiled into the library (see InitWithModel); ignores the
-  // configuration and the model manager. Always succeeds: without a model the module stays silent
-  // while streaming and reports "[orvane: model not loaded]" at the end.
+  // Without "model_dir" in the configuration: loads the vocabulary and model compiled into the
+  // library and always succeeds; without a model the module stays silent while streaming and reports
+  // "[orvane: model not loaded]" at the end. With "model_dir": loads that folder and fails (-3 file
+  // problems, -6 a model the engine refuses or whose geometry does not fit, each message naming the
+  // file) leaving the module unloaded. A configuration text that is not a JSON object fails with -1.
+  // Ignores the model manager.
   Status Init(const ModuleConfig& config, ModelManager* models, Engine* engine) override;
   std::unique_ptr<Module> Clone() const override;
   void Reset() override;
@@ -65,17 +73,19 @@ class ORVANE_EXPORT OrvaneModule : public Module {
   bool produces_text() const override;
 
   // Init with a given model instead of the embedded one: `model` (`size` bytes, read only during the
-  // call) is loaded into `engine`, `vocab_text` is parsed as units text. Sets up a fresh stream
-  // either way. The module is usable whatever the outcome, as after Init. Returns success when the
-  // model and vocabulary were both loaded; otherwise -1 (no engine, no model, no vocabulary), the
-  // engine's failure, or the units' failure (the model is then loaded but every unit reads empty).
+  // call) is loaded into `engine`, `vocab_text` is parsed as units text, and the geometry is read
+  // from the engine's description of the model (defaults when the engine cannot describe it). Sets
+  // up a fresh stream either way. The module is usable whatever the outcome, as after Init. Returns
+  // success when the model and vocabulary were both loaded; otherwise -1 (no engine, no model, no
+  // vocabulary), the engine's failure, -6 for a geometry mismatch (model not loaded), or the units'
+  // failure (the model is then loaded but every unit reads empty).
   Status InitWithModel(const ModuleConfig& config, Engine* engine, const void* model, size_t size,
                        const std::string& vocab_text);
 
   // Decodes all buffered features, including a last partial chunk padded with zero frames. The
   // padded chunk's states are discarded and it applies no endpoint rule.
   void Flush();
-  // Takes one chunk of 43 feature frames, runs the model and decodes its output frames.
+  // Takes one chunk of feature frames, runs the model and decodes its output frames.
   void RunOneChunk();
   // Committed segment texts kept (at most 4) and the current hypothesis, one per line.
   std::string BuildTranscript() const;
@@ -87,15 +97,18 @@ class ORVANE_EXPORT OrvaneModule : public Module {
   // Inspection.
   bool model_loaded() const { return model_loaded_; }
   int64_t chunk_offset() const { return chunk_offset_; }
-  const std::vector<float>& attention_cache() const { return attention_cache_; }
-  const std::vector<float>& conv_cache() const { return conv_cache_; }
+  const std::vector<std::vector<float>>& states() const { return states_; }
+  const ModelGeometry& geometry() const { return geometry_; }
   const std::vector<std::string>& committed_texts() const { return committed_texts_; }
   const Units& units() const { return units_; }
 
  private:
   Status Load(Engine* engine, const void* model, size_t size, const char* vocab, size_t vocab_size,
-              const char* origin);
+              const std::string& model_name, const std::string& vocab_name);
+  Status LoadFolder(Engine* engine, const std::string& dir);
   void StartStream();
+  size_t chunk_frames() const;
+  size_t first_state_input() const;  // position of the first state among the model's inputs
   void ClearSegments();
   std::vector<Tensor> BuildInputs(std::vector<float> chunk);
   void RestoreStates(std::vector<Tensor>* inputs);
@@ -103,9 +116,11 @@ class ORVANE_EXPORT OrvaneModule : public Module {
   // starts at feature frame first_feature_frame + 4t; no frame ends after feature frame `limit`.
   void DecodeRows(const std::vector<float>& logits, int64_t rows, int32_t width,
                   int64_t first_feature_frame, int64_t limit, bool endpointing);
+  std::vector<int> HypothesisIds() const;  // the search's best prefix without blanks
   std::string HypothesisText() const;
   // ProcessFrameEndpoint with the frame's blank probability already known.
   void EndpointFrame(double blank_probability);
+  std::vector<WordTiming> HypothesisWords() const;
   void WriteSegments(ResultBuilder* result);
 
   Engine* engine_ = nullptr;  // not owned; the pipeline's engine, shared by all clones
@@ -115,9 +130,9 @@ class ORVANE_EXPORT OrvaneModule : public Module {
   std::unique_ptr<CtcEndpoint> endpoint_;
   PostProcessor postprocessor_;
   Units units_;
-  std::vector<float> attention_cache_;  // [1, 12, 4, 40, 224]
-  std::vector<float> conv_cache_;       // [1, 12, 448, 30]
-  int64_t chunk_offset_ = 0;            // output frames produced; +10 per chunk
+  ModelGeometry geometry_;                 // of the loaded model; shared with clones
+  std::vector<std::vector<float>> states_;  // one per geometry_.state_shapes entry
+  int64_t chunk_offset_ = 0;  // output frames produced; + geometry_.output_frames per chunk
   std::vector<std::string> committed_texts_;  // oldest first, at most 4
   int32_t blank_run_frames_ = 0;
   int32_t segment_frames_ = 0;

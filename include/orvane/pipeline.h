@@ -29,6 +29,10 @@ class ORVANE_EXPORT Pipeline {
 
   // Appends a module created by the module registry. Unknown name: -2 "unknown module: <name>".
   Status AddModule(const std::string& name, const std::string& config);
+  // Replaces the configuration text of every module entry named `name` (used at the next Build),
+  // for instance to give a preset's "orvane" a model folder. No such entry: -2 "module not in
+  // pipeline: <name>".
+  Status SetModuleConfig(const std::string& name, const std::string& config);
   // Backend for the next Build: 1 ONNX Runtime, 2 a placeholder (no-op engine), other automatic.
   Status SetBackend(int backend);
   Status SetModelDir(const std::string& dir);

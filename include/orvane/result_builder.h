@@ -7,12 +7,13 @@
 
 #include "orvane/export.h"
 #include "orvane/module.h"
+#include "orvane/recognition_result.h"
 
 namespace orvane {
 
-// Members are rendered in the order "text", "partial", "is_final", "segments", "speakers", then the
-// other fields sorted byte-wise by key; absent members are omitted. Every operation takes the
-// document's (non-recursive) mutex; a session takes its own lock before this one.
+// Holds one RecognitionResult, which renders the JSON document (see RecognitionResult::ToJson).
+// Every operation takes the document's (non-recursive) mutex; a session takes its own lock before
+// this one.
 class ORVANE_EXPORT ResultBuilder {
  public:
   ResultBuilder();
@@ -22,20 +23,22 @@ class ORVANE_EXPORT ResultBuilder {
 
   void Reset();
 
-  // Stores the text, escaped, as the "text" member. `source` names the reporting module; it is
-  // not stored.
+  // Stores the text (the "text" member). `source` names the reporting module; it is not stored.
   void SetText(const std::string& source, std::string text);
   // Plain text; an empty text removes the "partial" member.
   void SetPartial(std::string text);
-  // `value` is raw JSON written verbatim; nothing checks it. The key "text" replaces the text.
+  // `value` is raw JSON written verbatim; nothing checks it. The key "text" replaces the text: a
+  // JSON string becomes the text, anything else is written in its place.
   void SetField(const std::string& key, std::string value);
   void AppendSegment(TextSegment segment);
   void AppendSpeaker(std::string id, double total_time_s);
   void MarkFinal(bool final);
 
-  std::string SnapshotJson() const;
-  // Marks the document final (until Reset or MarkFinal(false)) and renders it.
-  std::string FinalJson();
+  RecognitionResult Snapshot() const;
+  // Marks the document final (until Reset or MarkFinal(false)) and returns it.
+  RecognitionResult Final();
+  std::string SnapshotJson() const;  // Snapshot().ToJson()
+  std::string FinalJson();           // Final().ToJson()
 
  private:
   struct Impl;

@@ -8,6 +8,7 @@
 
 #include "orvane/export.h"
 #include "orvane/pipeline.h"
+#include "orvane/recognition_result.h"
 
 namespace orvane {
 
@@ -36,6 +37,9 @@ class ORVANE_EXPORT Session {
   std::string Result();   // same as Partial()
   // Finalises the modules on the first call (flushing the resampler) and returns the final document.
   std::string Final();
+  // The same results as values; the documents above are their ToJson().
+  RecognitionResult PartialResult();
+  RecognitionResult FinalResult();
   // Back to the state of a new session on the same pipeline.
   void Reset();
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <utility>
 
+#include "asr/model_folder.h"
+#include "asr/orvane_config.h"
 #include "asr/segment_tracker.h"
 #include "orvane/ctc_beam_search.h"
 #include "orvane/ctc_endpoint.h"
@@ -21,18 +23,9 @@ namespace orvane {
 namespace {
 
 constexpr const char* kTag = "orvane";
-constexpr int32_t kMelBins = 80;
-constexpr size_t kChunkFrames = 43;
-constexpr size_t kChunkValues = kChunkFrames * kMelBins;  // 3440
-constexpr int64_t kOutputFramesPerChunk = 10;
-constexpr int64_t kSubsampling = 4;       // feature frames per output frame
-constexpr int32_t kMaxSearchTokens = 4972;  // size of the embedded vocabulary
 constexpr int32_t kBlankId = 0;
-constexpr int32_t kFrameMs = 40;          // one output frame
 constexpr float kSilenceBlankProbability = 0.8f;
 constexpr size_t kKeptTexts = 4;
-constexpr size_t kAttentionCacheSize = 430080;
-constexpr size_t kConvCacheSize = 161280;
 const char kNotLoadedText[] = "[orvane: model not loaded]";
 // Beyond this magnitude a normalised sample is not audio at all; once scaled by 32768 and squared
 // by the filterbank, a larger one could overflow.
@@ -86,74 +79,121 @@ int64_t CompleteRows(const Tensor& logits, int32_t frames, int32_t width) {
 
 }  // namespace
 
-OrvaneModule::OrvaneModule() : tracker_(new SegmentTracker) {}
+OrvaneModule::OrvaneModule() : tracker_(new SegmentTracker(0.01)) {}
 OrvaneModule::~OrvaneModule() = default;
 
 const char* OrvaneModule::name() const { return "orvane"; }
 const char* OrvaneModule::version() const { return "1"; }
 
-Status OrvaneModule::Init(const ModuleConfig&, ModelManager*, Engine* engine) {
+Status OrvaneModule::Init(const ModuleConfig& config, ModelManager*, Engine* engine) {
+  OrvaneConfig settings;
+  const Status parsed = OrvaneConfig::Parse(config.json, &settings);
+  if (!parsed.ok()) {
+    Load(engine, nullptr, 0, nullptr, 0, "", "");  // leaves the module unloaded
+    return parsed;
+  }
+  if (!settings.model_dir.empty()) return LoadFolder(engine, settings.model_dir);
   const std::pair<const char*, size_t> vocab = EmbeddedAsrVocab();
   const std::pair<const void*, size_t> model = EmbeddedAsrModel();
-  Load(engine, model.first, model.second, vocab.first, vocab.second, "embedded");
+  Load(engine, model.first, model.second, vocab.first, vocab.second, "embedded model",
+       "embedded vocab");
   return Status();
+}
+
+// A folder is all or nothing: any failure leaves the module unloaded and names the file.
+Status OrvaneModule::LoadFolder(Engine* engine, const std::string& dir) {
+  ModelFolder folder;
+  Status status = ModelFolder::Read(dir, &folder);
+  if (status.ok()) {
+    // Checked first: a model with an unreadable vocabulary would otherwise load with empty units.
+    Units check;
+    status = check.LoadFromText(folder.units_text);
+    if (!status.ok()) status.message = folder.units_path + ": " + status.message;
+  }
+  if (status.ok()) {
+    status = Load(engine, folder.model.data(), folder.model.size(), folder.units_text.data(),
+                  folder.units_text.size(), folder.model_path, folder.units_path);
+  }
+  if (status.ok()) return status;
+  if (status.code == 0) status.code = -6;
+  Load(engine, nullptr, 0, nullptr, 0, "", "");
+  Logger::Instance().Log(Warn, kTag, "model folder not loaded: " + status.message);
+  return status;
 }
 
 Status OrvaneModule::InitWithModel(const ModuleConfig&, Engine* engine, const void* model,
                                    size_t size, const std::string& vocab_text) {
-  return Load(engine, model, size, vocab_text.data(), vocab_text.size(), "supplied");
+  return Load(engine, model, size, vocab_text.data(), vocab_text.size(), "supplied model",
+              "supplied vocab");
 }
 
-// `origin` ("embedded", "supplied") names the assets in the log lines.
+// `model_name` and `vocab_name` ("embedded model", a file's path) name the assets in the log lines
+// and messages. With no vocabulary the module is reset to unloaded, nothing logged for empty names.
 Status OrvaneModule::Load(Engine* engine, const void* model, size_t size, const char* vocab,
-                          size_t vocab_size, const char* origin) {
+                          size_t vocab_size, const std::string& model_name,
+                          const std::string& vocab_name) {
   engine_ = engine;
   model_loaded_ = false;
   units_ = Units();
+  geometry_ = ModelGeometry();
   StartStream();
 
   if (vocab == nullptr || vocab_size == 0) {
-    Logger::Instance().Log(Warn, kTag, std::string("no ") + origin +
-                                           " vocab; orvane will return empty results");
+    if (!vocab_name.empty()) {
+      Logger::Instance().Log(Warn, kTag, "no " + vocab_name + "; orvane will return empty results");
+    }
     return Status(-1, "orvane: no vocabulary");
   }
-  const Status vocab_status = units_.LoadFromText(std::string(vocab, vocab_size));
+  Status vocab_status = units_.LoadFromText(std::string(vocab, vocab_size));
   if (!vocab_status.ok()) {
     Logger::Instance().Log(Warn, kTag, "vocab: " + vocab_status.message);
+    vocab_status.message = vocab_name + ": " + vocab_status.message;
   } else {
     Logger::Instance().Log(Info, kTag,
                            "vocab loaded: " + std::to_string(units_.size()) + " tokens");
   }
 
   if (model == nullptr || size == 0) {
-    Logger::Instance().Log(Warn, kTag, std::string("no ") + origin +
-                                           " model; orvane will return empty results");
+    Logger::Instance().Log(Warn, kTag, "no " + model_name + "; orvane will return empty results");
     return Status(-1, "orvane: no model");
   }
   if (engine_ == nullptr) return Status(-1, "orvane: no engine");
   const Status loaded = engine_->LoadModelFromBuffer(model, size);
   if (!loaded.ok()) {
     Logger::Instance().Log(Warn, kTag, "engine LoadModelFromBuffer failed: " + loaded.message);
-    return loaded;
+    return Status(loaded.code, model_name + ": not a model the engine can load (" +
+                                   loaded.message + ")");
   }
+  // An engine that cannot describe its model runs it with the default (embedded) geometry.
+  ModelDescription description;
+  if (engine_->Describe(&description).ok()) {
+    const Status fits = ModelGeometry::FromDescription(description, units_.size(), &geometry_);
+    if (!fits.ok()) {
+      Logger::Instance().Log(Warn, kTag, model_name + ": " + fits.message);
+      return Status(fits.code, model_name + ": " + fits.message + " (" + vocab_name + ")");
+    }
+  }
+  StartStream();
   Logger::Instance().Log(Info, kTag,
                          std::string("engine loaded (") + engine_->backend_name() + "): " +
-                             origin + " model, " + std::to_string(size) + " bytes");
+                             model_name + ", " + std::to_string(size) + " bytes");
   model_loaded_ = true;
   return vocab_status;
 }
 
-// Fresh stream objects and state; engine, vocabulary and model_loaded_ are not touched.
+// Fresh stream objects and state for geometry_; engine, vocabulary and model_loaded_ are not
+// touched.
 void OrvaneModule::StartStream() {
-  features_.reset(new FeaturePipeline(FbankOptions()));
+  features_.reset(new FeaturePipeline(geometry_.features));
   CtcBeamSearchConfig search_config;
   search_config.beam_size = 10;
   search_config.blank_id = kBlankId;
   search_.reset(new CtcBeamSearch(search_config));
   endpoint_.reset(new CtcEndpoint(CtcEndpointConfig{5000, 1000, 20000, kSilenceBlankProbability}));
-  attention_cache_.assign(kAttentionCacheSize, 0.0f);
-  conv_cache_.assign(kConvCacheSize, 0.0f);
+  states_.resize(geometry_.state_shapes.size());
+  for (size_t k = 0; k < states_.size(); ++k) states_[k].assign(geometry_.state_size(k), 0.0f);
   chunk_offset_ = 0;
+  tracker_.reset(new SegmentTracker(geometry_.features.frame_shift_ms / 1000.0));
   ClearSegments();
 }
 
@@ -162,6 +202,7 @@ std::unique_ptr<Module> OrvaneModule::Clone() const {
   clone->engine_ = engine_;
   clone->model_loaded_ = model_loaded_;
   clone->units_ = units_;
+  clone->geometry_ = geometry_;
   clone->StartStream();
   return clone;
 }
@@ -171,8 +212,7 @@ void OrvaneModule::Reset() {
   if (features_) features_->Reset();
   if (search_) search_->Reset();
   if (endpoint_) endpoint_->Reset();
-  std::fill(attention_cache_.begin(), attention_cache_.end(), 0.0f);
-  std::fill(conv_cache_.begin(), conv_cache_.end(), 0.0f);
+  for (std::vector<float>& state : states_) std::fill(state.begin(), state.end(), 0.0f);
   ClearSegments();
 }
 
@@ -196,7 +236,7 @@ void OrvaneModule::OnFrame(const AudioFrame& frame, ResultBuilder* result) {
   // clipped audio overshoot 1.
   features_->AcceptWaveformNormalized(CleanSamples(frame.samples, n, &scratch), n);
   // RunOneChunk consumes a chunk only with an engine and a search; without them, stop.
-  while (engine_ != nullptr && search_ && features_->num_frames_ready() > kChunkFrames - 1) {
+  while (engine_ != nullptr && search_ && features_->num_frames_ready() >= chunk_frames()) {
     RunOneChunk();
   }
   if (result == nullptr) return;
@@ -222,7 +262,7 @@ void OrvaneModule::OnFinalize(ResultBuilder* result) {
   std::string tail = HypothesisText();
   if (!tail.empty() && tail != tail_written_text_) {
     tail_written_text_ = tail;
-    result->AppendSegment(tracker_->Build(std::move(tail)));
+    result->AppendSegment(tracker_->Build(std::move(tail), HypothesisWords()));
   }
   result->SetText("orvane", BuildTranscript());
 }
@@ -230,34 +270,42 @@ void OrvaneModule::OnFinalize(ResultBuilder* result) {
 bool OrvaneModule::produces_logits() const { return true; }
 bool OrvaneModule::produces_text() const { return true; }
 
-// The chunk's features are moved into input 0; the states are moved into inputs 2 and 3 (the
-// engine only reads its inputs) and must come back through RestoreStates or a replacement.
+size_t OrvaneModule::chunk_frames() const { return static_cast<size_t>(geometry_.chunk_frames); }
+
+size_t OrvaneModule::first_state_input() const { return geometry_.has_offset ? 2 : 1; }
+
+// The chunk's features are moved into input 0; the states are moved into the inputs after the
+// offset (the engine only reads its inputs) and must come back through RestoreStates or a
+// replacement.
 std::vector<Tensor> OrvaneModule::BuildInputs(std::vector<float> chunk) {
-  std::vector<Tensor> inputs(4);
+  const size_t first_state = first_state_input();
+  std::vector<Tensor> inputs(first_state + states_.size());
   inputs[0].data = std::move(chunk);
-  inputs[0].shape = {1, static_cast<int64_t>(kChunkFrames), kMelBins};
-  inputs[1].data = {static_cast<float>(chunk_offset_)};
-  inputs[1].shape = {1, 1};
-  inputs[2].data = std::move(attention_cache_);
-  inputs[2].shape = {1, 12, 4, 40, 224};
-  inputs[3].data = std::move(conv_cache_);
-  inputs[3].shape = {1, 12, 448, 30};
-  attention_cache_.clear();
-  conv_cache_.clear();
+  inputs[0].shape = {1, geometry_.chunk_frames, geometry_.features.num_mel_bins};
+  if (geometry_.has_offset) {
+    inputs[1].data = {static_cast<float>(chunk_offset_)};
+    inputs[1].shape = {1, 1};
+  }
+  for (size_t k = 0; k < states_.size(); ++k) {
+    inputs[first_state + k].data = std::move(states_[k]);
+    inputs[first_state + k].shape = geometry_.state_shapes[k];
+    states_[k].clear();
+  }
   return inputs;
 }
 
 void OrvaneModule::RestoreStates(std::vector<Tensor>* inputs) {
-  attention_cache_ = std::move((*inputs)[2].data);
-  conv_cache_ = std::move((*inputs)[3].data);
+  const size_t first_state = first_state_input();
+  for (size_t k = 0; k < states_.size(); ++k) states_[k] = std::move((*inputs)[first_state + k].data);
 }
 
 void OrvaneModule::RunOneChunk() {
   if (engine_ == nullptr || !features_ || !search_) return;
-  std::vector<float> chunk = features_->PopFrames(kChunkFrames);
+  const size_t bins = static_cast<size_t>(geometry_.features.num_mel_bins);
+  std::vector<float> chunk = features_->PopFrames(chunk_frames());
   const int64_t first_frame = feature_frames_consumed_;
-  feature_frames_consumed_ += static_cast<int64_t>(chunk.size() / kMelBins);
-  if (chunk.size() != kChunkValues) return;
+  feature_frames_consumed_ += static_cast<int64_t>(chunk.size() / bins);
+  if (chunk.size() != chunk_frames() * bins) return;
 
   std::vector<Tensor> inputs = BuildInputs(std::move(chunk));
   std::vector<Tensor> outputs;
@@ -267,7 +315,7 @@ void OrvaneModule::RunOneChunk() {
     Logger::Instance().Log(Warn, kTag, "engine Run failed: " + status.message);
     return;
   }
-  if (outputs.size() < 3) {
+  if (outputs.size() < 1 + states_.size()) {
     Logger::Instance().Log(Warn, kTag,
                            "engine returned " + std::to_string(outputs.size()) + " outputs");
     return;
@@ -284,15 +332,14 @@ void OrvaneModule::RunOneChunk() {
                                            std::to_string(frames) + " frames; decoding those");
   }
   DecodeRows(outputs[0].data, rows, width, first_frame,
-             first_frame + static_cast<int64_t>(kChunkFrames), true);
-  attention_cache_ = std::move(outputs[1].data);
-  conv_cache_ = std::move(outputs[2].data);
-  chunk_offset_ += kOutputFramesPerChunk;
+             first_frame + static_cast<int64_t>(chunk_frames()), true);
+  for (size_t k = 0; k < states_.size(); ++k) states_[k] = std::move(outputs[1 + k].data);
+  chunk_offset_ += geometry_.output_frames;
 }
 
 void OrvaneModule::Flush() {
   if (!features_) return;
-  while (engine_ != nullptr && search_ && features_->num_frames_ready() > kChunkFrames - 1) {
+  while (engine_ != nullptr && search_ && features_->num_frames_ready() >= chunk_frames()) {
     RunOneChunk();
   }
   const size_t ready = features_->num_frames_ready();
@@ -301,7 +348,7 @@ void OrvaneModule::Flush() {
   std::vector<float> chunk = features_->PopFrames(ready);
   const int64_t first_frame = feature_frames_consumed_;
   feature_frames_consumed_ += static_cast<int64_t>(ready);
-  chunk.resize(kChunkValues, 0.0f);
+  chunk.resize(chunk_frames() * static_cast<size_t>(geometry_.features.num_mel_bins), 0.0f);
 
   std::vector<Tensor> inputs = BuildInputs(std::move(chunk));
   std::vector<Tensor> outputs;
@@ -311,7 +358,8 @@ void OrvaneModule::Flush() {
   int32_t frames = 0;
   int32_t width = 0;
   if (!status.ok() || outputs.empty() || !LogitsShape(outputs[0], &frames, &width)) return;
-  const int64_t wanted = (static_cast<int64_t>(ready) + kSubsampling - 1) / kSubsampling;
+  const int64_t subsampling = geometry_.subsampling;
+  const int64_t wanted = (static_cast<int64_t>(ready) + subsampling - 1) / subsampling;
   const int64_t rows = std::min(CompleteRows(outputs[0], frames, width), wanted);
   DecodeRows(outputs[0].data, rows, width, first_frame, first_frame + static_cast<int64_t>(ready),
              false);
@@ -319,14 +367,15 @@ void OrvaneModule::Flush() {
 
 void OrvaneModule::DecodeRows(const std::vector<float>& logits, int64_t rows, int32_t width,
                               int64_t first_feature_frame, int64_t limit, bool endpointing) {
-  const int search_tokens = std::min(width, kMaxSearchTokens);
+  const int search_tokens = std::min(width, geometry_.vocab_size);
+  const int64_t subsampling = geometry_.subsampling;
   for (int64_t t = 0; t < rows; ++t) {
     const float* row = logits.data() + t * width;
     search_->Step(row, search_tokens);
-    const int64_t start = std::min(first_feature_frame + kSubsampling * t, limit);
-    const int64_t end = std::min(start + kSubsampling, limit);
+    const int64_t start = std::min(first_feature_frame + subsampling * t, limit);
+    const int64_t end = std::min(start + subsampling, limit);
     const int best = search_->frame_best_token();
-    tracker_->AddFrame(start, end, best >= 0 && best != kBlankId,
+    tracker_->AddFrame(start, end, best >= 0 && best != kBlankId ? best : -1,
                        std::exp(search_->frame_best_log_prob()));
     if (!endpointing) continue;
     if (search_tokens == width) {
@@ -339,13 +388,52 @@ void OrvaneModule::DecodeRows(const std::vector<float>& logits, int64_t rows, in
   }
 }
 
-std::string OrvaneModule::HypothesisText() const {
-  if (!search_) return std::string();
-  std::vector<std::string> pieces;
+std::vector<int> OrvaneModule::HypothesisIds() const {
+  std::vector<int> ids;
+  if (!search_) return ids;
   for (int id : search_->Hypothesis()) {
-    if (id != 0) pieces.push_back(units_.At(id));
+    if (id != kBlankId) ids.push_back(id);
   }
+  return ids;
+}
+
+std::string OrvaneModule::HypothesisText() const {
+  std::vector<std::string> pieces;
+  for (int id : HypothesisIds()) pieces.push_back(units_.At(id));
   return postprocessor_.DetokenizeWholeSyllables(pieces);
+}
+
+// A unit starting with U+2581 begins a word (a syllable); the units after it, up to the next such
+// unit, belong to it. A word spans its units' times; its confidence is the mean of theirs.
+std::vector<WordTiming> OrvaneModule::HypothesisWords() const {
+  static const std::string kWordMarker = "\xE2\x96\x81";
+  const std::vector<int> ids = HypothesisIds();
+  const std::vector<SegmentTracker::TokenTime> times = tracker_->Align(ids);
+  std::vector<WordTiming> words;
+  std::vector<std::string> pieces;
+  double confidence_sum = 0.0;
+  int64_t start = 0;
+  int64_t end = 0;
+  auto finish = [&]() {
+    std::string text = postprocessor_.Detokenize(pieces);
+    if (!text.empty()) {
+      const double mean = confidence_sum / static_cast<double>(pieces.size());
+      words.push_back(WordTiming{std::move(text), tracker_->Seconds(start), tracker_->Seconds(end),
+                                 static_cast<float>(mean)});
+    }
+    pieces.clear();
+    confidence_sum = 0.0;
+  };
+  for (size_t i = 0; i < ids.size(); ++i) {
+    const std::string& piece = units_.At(ids[i]);
+    if (!pieces.empty() && piece.compare(0, kWordMarker.size(), kWordMarker) == 0) finish();
+    if (pieces.empty()) start = times[i].start;
+    end = std::max(times[i].end, start);
+    pieces.push_back(piece);
+    confidence_sum += times[i].confidence;
+  }
+  if (!pieces.empty()) finish();
+  return words;
 }
 
 std::string OrvaneModule::BuildTranscript() const {
@@ -373,13 +461,13 @@ void OrvaneModule::EndpointFrame(double blank_probability) {
   bool has_text = true;
   if (blank_probability > static_cast<double>(kSilenceBlankProbability)) {
     ++blank_run_frames_;
-    silence_ms = blank_run_frames_ * kFrameMs;
+    silence_ms = blank_run_frames_ * geometry_.frame_ms();
     has_text = segment_has_text_;
   } else {
     segment_has_text_ = true;
     blank_run_frames_ = 0;
   }
-  if (endpoint_->Check(silence_ms, segment_frames_ * kFrameMs, has_text)) {
+  if (endpoint_->Check(silence_ms, segment_frames_ * geometry_.frame_ms(), has_text)) {
     CommitCurrentBeamAsSegment();
   }
 }
@@ -389,7 +477,7 @@ void OrvaneModule::CommitCurrentBeamAsSegment() {
   std::string text = HypothesisText();
   if (!text.empty()) {
     // A segment already listed as the tail of a final document is not listed twice.
-    if (text != tail_written_text_) pending_segments_.push_back(tracker_->Build(text));
+    if (text != tail_written_text_) pending_segments_.push_back(tracker_->Build(text, HypothesisWords()));
     committed_texts_.push_back(std::move(text));
     if (committed_texts_.size() > kKeptTexts) committed_texts_.erase(committed_texts_.begin());
   }

@@ -11,4 +11,8 @@ Status Engine::LoadModelFromBuffer(const void* /*data*/, size_t /*size*/) {
 
 void Engine::Reset() {}
 
+Status Engine::Describe(ModelDescription* /*out*/) const {
+  return Status(-6, "engine: Describe not supported by this backend");
+}
+
 }  // namespace orvane

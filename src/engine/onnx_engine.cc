@@ -95,6 +95,29 @@ bool ReadOutput(const Ort::Value& value, Tensor* out, int* element_type) {
   }
 }
 
+// The declared shape and element kind of one input or output; open dimensions read -1.
+TensorInfo Declared(const Ort::TypeInfo& type, const std::string& name) {
+  TensorInfo info;
+  info.name = name;
+  if (type.GetONNXType() != ONNX_TYPE_TENSOR) return info;
+  Ort::ConstTensorTypeAndShapeInfo tensor = type.GetTensorTypeAndShapeInfo();
+  info.shape = tensor.GetShape();
+  for (int64_t& dim : info.shape) {
+    if (dim <= 0) dim = -1;
+  }
+  switch (tensor.GetElementType()) {
+    case ONNX_TENSOR_ELEMENT_DATA_TYPE_FLOAT:
+    case ONNX_TENSOR_ELEMENT_DATA_TYPE_DOUBLE:
+    case ONNX_TENSOR_ELEMENT_DATA_TYPE_FLOAT16:
+    case ONNX_TENSOR_ELEMENT_DATA_TYPE_BFLOAT16:
+      info.is_integer = false;
+      break;
+    default:
+      info.is_integer = true;
+  }
+  return info;
+}
+
 class OnnxEngine : public Engine {
  public:
   // Throws Ort::Exception when the environment or the session options cannot be created.
@@ -148,12 +171,19 @@ class OnnxEngine : public Engine {
 
   void Reset() override {}
 
+  Status Describe(ModelDescription* out) const override {
+    if (!session_) return Status(-6, "engine_onnx: model not loaded");
+    if (out != nullptr) *out = description_;
+    return Status();
+  }
+
  private:
   // Reads the new session's input and output names and only then replaces the current model, so a
   // model whose names cannot be read leaves the previous one fully usable.
   Status Install(std::unique_ptr<Ort::Session> session) {
     std::vector<std::string> input_names;
     std::vector<std::string> output_names;
+    ModelDescription description;
     try {
       Ort::AllocatorWithDefaultOptions allocator;
       const size_t input_count = session->GetInputCount();
@@ -166,10 +196,22 @@ class OnnxEngine : public Engine {
       for (size_t i = 0; i < output_count; ++i) {
         output_names.emplace_back(session->GetOutputNameAllocated(i, allocator).get());
       }
+      for (size_t i = 0; i < input_count; ++i) {
+        description.inputs.push_back(Declared(session->GetInputTypeInfo(i), input_names[i]));
+      }
+      for (size_t i = 0; i < output_count; ++i) {
+        description.outputs.push_back(Declared(session->GetOutputTypeInfo(i), output_names[i]));
+      }
+      Ort::ModelMetadata metadata = session->GetModelMetadata();
+      for (const Ort::AllocatedStringPtr& key : metadata.GetCustomMetadataMapKeysAllocated(allocator)) {
+        Ort::AllocatedStringPtr value = metadata.LookupCustomMetadataMapAllocated(key.get(), allocator);
+        description.metadata[key.get()] = value ? value.get() : "";
+      }
     } catch (const std::exception& e) {
       return Status(-6, std::string("engine_onnx: session metadata init failed: ") + e.what());
     }
     session_ = std::move(session);
+    description_ = std::move(description);
     input_names_ = std::move(input_names);
     output_names_ = std::move(output_names);
     input_name_ptrs_.clear();
@@ -264,6 +306,7 @@ class OnnxEngine : public Engine {
   Ort::Env env_;
   Ort::SessionOptions session_options_;
   std::unique_ptr<Ort::Session> session_;  // empty until a load succeeds
+  ModelDescription description_;           // of session_
   std::vector<std::string> input_names_;   // model order
   std::vector<std::string> output_names_;  // model order
   // Character pointers into the two name vectors, rebuilt on every load.

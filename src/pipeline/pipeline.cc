@@ -24,6 +24,17 @@ Status Pipeline::AddModule(const std::string& name, const std::string& config) {
   return Status();
 }
 
+Status Pipeline::SetModuleConfig(const std::string& name, const std::string& config) {
+  bool found = false;
+  for (Impl::Entry& entry : impl_->entries) {
+    if (entry.name != name) continue;
+    entry.config = config;
+    found = true;
+  }
+  if (!found) return Status(-2, "module not in pipeline: " + name);
+  return Status();
+}
+
 Status Pipeline::SetBackend(int backend) {
   impl_->backend = backend;
   return Status();

@@ -126,14 +126,16 @@ int Session::AcceptWaveformS16(const short* samples, int n) {
   return 0;
 }
 
-std::string Session::Partial() {
+RecognitionResult Session::PartialResult() {
   std::lock_guard<std::mutex> lock(impl_->mutex);
-  return impl_->result.SnapshotJson();
+  return impl_->result.Snapshot();
 }
+
+std::string Session::Partial() { return PartialResult().ToJson(); }
 
 std::string Session::Result() { return Partial(); }
 
-std::string Session::Final() {
+RecognitionResult Session::FinalResult() {
   std::lock_guard<std::mutex> lock(impl_->mutex);
   if (!impl_->finalized) {
     if (impl_->resampler) {
@@ -143,8 +145,10 @@ std::string Session::Final() {
     for (auto& module : impl_->modules) module->OnFinalize(&impl_->result);
     impl_->finalized = true;
   }
-  return impl_->result.FinalJson();
+  return impl_->result.Final();
 }
+
+std::string Session::Final() { return FinalResult().ToJson(); }
 
 void Session::Reset() {
   std::lock_guard<std::mutex> lock(impl_->mutex);

@@ -11,6 +11,7 @@ import json
 import math
 import os
 import pty
+import shutil
 import signal
 import struct
 import subprocess
@@ -342,6 +343,66 @@ def case_sample(a):
     check(rc == 0 and out == doc.get("text", "") + "\n", "sample --text: %r" % out)
 
 
+def model_folder(a, name, model=None, units=None):
+    """A model folder under the work folder; model/units are bytes, or None for the embedded
+    model's files, or False for no file."""
+    folder = os.path.join(a.work, name)
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    for file_name, content, asset in (("model.onnx", model, "asr_model.onnx"),
+                                      ("units.txt", units, "asr_vocab.txt")):
+        path = os.path.join(folder, file_name)
+        if content is False:
+            continue
+        if content is None:
+            with open(os.path.join(a.assets, asset), "rb") as f:
+                content = f.read()
+        with open(path, "wb") as f:
+            f.write(content)
+    return folder
+
+
+def case_model(a):
+    # The embedded model's files as a model folder give the embedded model's transcripts.
+    folder = model_folder(a, "embedded_copy")
+    samples = [a.sample] + [os.path.join(a.samples, n) for n in ("cuoc_hop.wav", "troi_sap_mua.wav")]
+    rc, built_in, err = run([a.tool, "transcribe", "--text"] + samples)
+    check(rc == 0, "embedded: exit %d %r" % (rc, err))
+    rc, loaded, err = run([a.tool, "transcribe", "--text", "--model", folder] + samples)
+    check(rc == 0, "--model: exit %d %r" % (rc, err))
+    check(loaded == built_in and any(loaded.splitlines()), "--model transcripts differ: %r vs %r" % (
+        loaded, built_in))
+    with wave.open(samples[1], "rb") as w:
+        rate, pcm = w.getframerate(), w.readframes(w.getnframes())
+    outs = [run([a.tool, "stream", "--rate", str(rate), "--text"] + extra, stdin=pcm)
+            for extra in ([], ["--model", folder])]
+    check(outs[0][0] == 0 and outs[0] == outs[1], "stream --model differs: %r" % (outs,))
+    rc, _, err = run([a.tool, "transcribe", "--modules", "vad,orvane", "--model", folder, a.sample])
+    check(rc == 0, "--modules with --model: exit %d %r" % (rc, err))
+
+    # Every bad folder stops the tool before any audio, with one line naming the file.
+    with open(os.path.join(a.assets, "asr_vocab.txt"), "rb") as f:
+        units = f.read()
+    missing = os.path.join(a.work, "no-such-folder")
+    bad = [(missing, missing),
+           (model_folder(a, "no_model", model=False), "model.onnx"),
+           (model_folder(a, "no_units", units=False), "units.txt"),
+           (model_folder(a, "not_onnx", model=b"this is not a model\n"), "model.onnx"),
+           (model_folder(a, "short_units", units=units[:units.rindex(b"\n", 0, -1) + 1]),
+            "model.onnx"),
+           (model_folder(a, "empty_units", units=b""), "units.txt")]
+    unreadable = model_folder(a, "model_is_folder", model=False)
+    os.makedirs(os.path.join(unreadable, "model.onnx"), exist_ok=True)
+    bad.append((unreadable, "model.onnx"))
+    for folder, named in bad:
+        for command, stdin in ((["transcribe", a.sample], None), (["stream", "--rate", "16000"], b"")):
+            rc, out, err = run([a.tool] + command + ["--log-level", "5", "--model", folder],
+                               stdin=stdin)
+            check(rc == 1 and out == "", "%s %s: exit %d, %r" % (command[0], folder, rc, out))
+            line = one_error_line(err, folder)
+            check(named in line, "%s: error does not name %s: %r" % (folder, named, line))
+
+
 def case_example_c(a):
     mono = write_wav(os.path.join(a.work, "tone16k.wav"), 16000, 1.0)
     rc, out, err = run([a.example_c, mono])
@@ -367,6 +428,8 @@ def main():
     parser.add_argument("--example-c", default="")
     parser.add_argument("--example-cpp", default="")
     parser.add_argument("--sample", default="")
+    parser.add_argument("--samples", default="", help="folder of the committed samples")
+    parser.add_argument("--assets", default="", help="folder of the embedded model's files")
     parser.add_argument("--work", required=True)
     a = parser.parse_args()
     a.work = os.path.join(a.work, a.case)

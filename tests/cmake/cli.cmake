@@ -1,11 +1,5 @@
-# The orvane command-line tool end to end (tests/cli/cli_check.py), its JSON reading, and the
+# The orvane command-line tool end to end (tests/cli/cli_check.py) and the
 # README examples, compiled against the public headers and liborvane.so and run once each.
-
-add_executable(cli_json_text_test ${CMAKE_CURRENT_SOURCE_DIR}/cli/json_text_test.cc
-                                  ${PROJECT_SOURCE_DIR}/tools/orvane/json_text.cc)
-target_include_directories(cli_json_text_test PRIVATE ${PROJECT_SOURCE_DIR}/tools/orvane)
-target_link_libraries(cli_json_text_test PRIVATE GTest::gtest GTest::gtest_main)
-add_test(NAME cli_json_text_test COMMAND cli_json_text_test)
 
 add_executable(example_c_transcribe ${PROJECT_SOURCE_DIR}/examples/c/transcribe.c)
 set_target_properties(example_c_transcribe PROPERTIES C_STANDARD 11 C_STANDARD_REQUIRED ON)
@@ -23,7 +17,7 @@ if(ORVANE_CLI_PYTHON3)
   if(ORVANE_BUILD_TOOLS)
     # Top-level CMake adds tools/ after tests/, so the target is named by generator expression.
     list(APPEND _cli_cases version list help transcribe missing_file unsupported_wav bad_rate
-                           stream closed_pipe terminal sample)
+                           stream closed_pipe terminal sample model)
     set(_cli_tool $<TARGET_FILE:orvane-cli>)
   endif()
   foreach(cli_case ${_cli_cases})
@@ -33,6 +27,7 @@ if(ORVANE_CLI_PYTHON3)
                      --example-c $<TARGET_FILE:example_c_transcribe>
                      --example-cpp $<TARGET_FILE:example_cpp_stream>
                      --sample ${PROJECT_SOURCE_DIR}/examples/data/sample.wav
+                     --samples ${PROJECT_SOURCE_DIR}/samples --assets ${PROJECT_SOURCE_DIR}/assets
                      --work ${CMAKE_CURRENT_BINARY_DIR}/cli)
   endforeach()
 endif()

@@ -6,7 +6,8 @@ set(ORVANE_TEST_MODEL_DIR ${CMAKE_CURRENT_BINARY_DIR}/data/models)
 set(ORVANE_TEST_MODEL_SCRIPT ${CMAKE_CURRENT_SOURCE_DIR}/models/make_test_models.py)
 set(ORVANE_TEST_MODELS
   recognition.onnx recognition_vocab.txt int64_input.onnx scalar_output.onnx double_input.onnx
-  int64_output.onnx string_output.onnx two_inputs.onnx stored_weights.onnx)
+  int64_output.onnx string_output.onnx two_inputs.onnx stored_weights.onnx
+  small_geometry/model.onnx small_geometry/units.txt)
 
 find_program(ORVANE_PYTHON3 NAMES python3 PATHS /usr/bin NO_DEFAULT_PATH)
 if(NOT ORVANE_PYTHON3)

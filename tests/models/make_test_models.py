@@ -25,6 +25,12 @@ enough for tests to predict (constants mirrored in tests/test_models.h):
 
 recognition_vocab.txt is an 8-unit vocabulary for it in the units format ("text id" per line).
 
+small_geometry/ is a model folder (model.onnx + units.txt, the same 8 units) of another geometry,
+without metadata and without the offset input, scoring like recognition.onnx:
+  inputs   chunk float [batch, 27, 80]; state_a float [1, 3]; state_b float [1, 2, 2, 5]
+  outputs  output float [batch, 6, 8]: frame t (0..5) from feature frames 4t..4t+3
+           r_state_a = state_a + 1, r_state_b = state_b + 2
+
 Edge-case models of the engine tests:
   int64_input.onnx   x int64 [n] -> y float [n] = Cast(x): shows how floats were converted
   scalar_output.onnx x float [3] -> s float [] = sum of x (no dimensions)
@@ -79,24 +85,14 @@ def one_hot_row(index):
     return row
 
 
-def recognition(folder):
-    f = TensorProto.FLOAT
-    inputs = [
-        helper.make_tensor_value_info("chunk", f, ["batch", 43, 80]),
-        helper.make_tensor_value_info("offset", TensorProto.INT64, ["batch", 1]),
-        helper.make_tensor_value_info("att_cache", f, ["batch", 12, 4, 40, 224]),
-        helper.make_tensor_value_info("cnn_cache", f, ["batch", 12, 448, 30]),
-    ]
-    outputs = [
-        helper.make_tensor_value_info("output", f, ["batch", 10, VOCAB_SIZE]),
-        helper.make_tensor_value_info("r_att_cache", f, ["batch", 12, 4, 40, 224]),
-        helper.make_tensor_value_info("r_cnn_cache", f, ["batch", 12, 448, 30]),
-    ]
+def score_nodes(out_frames):
+    """Nodes and initializers from "chunk" to "output" [batch, out_frames, 8]: the one-hot rows
+    chosen by the mean of each output frame's 4 feature frames."""
     inits = [
         const("starts", np.array([0], dtype=np.int64)),
-        const("ends", np.array([40], dtype=np.int64)),
+        const("ends", np.array([4 * out_frames], dtype=np.int64)),
         const("axes", np.array([1], dtype=np.int64)),
-        const("frames_shape", np.array([-1, 10, 320], dtype=np.int64)),
+        const("frames_shape", np.array([-1, out_frames, 320], dtype=np.int64)),
         const("moderate", np.array(MODERATE_THRESHOLD, dtype=np.float32)),
         const("loud", np.array(LOUD_THRESHOLD, dtype=np.float32)),
         const("one", np.array(1.0, dtype=np.float32)),
@@ -105,7 +101,7 @@ def recognition(folder):
         const("loud_row", one_hot_row(LOUD_ID)),
     ]
     nodes = [
-        # e: [batch, 10, 1], mean of each group of 4 frames x 80 bins
+        # e: [batch, out_frames, 1], mean of each group of 4 frames x 80 bins
         helper.make_node("Slice", ["chunk", "starts", "ends", "axes"], ["used"]),
         helper.make_node("Reshape", ["used", "frames_shape"], ["groups"]),
         helper.make_node("ReduceMean", ["groups"], ["e"], axes=[2], keepdims=1),
@@ -121,6 +117,52 @@ def recognition(folder):
         helper.make_node("Mul", ["quiet", "blank_row"], ["part_blank"]),
         helper.make_node("Add", ["part_loud", "part_moderate"], ["sum_lm"]),
         helper.make_node("Add", ["sum_lm", "part_blank"], ["output"]),
+    ]
+    return nodes, inits
+
+
+def write_vocab(path):
+    with open(path, "w", encoding="utf-8", newline="\n") as out:
+        for i, unit in enumerate(VOCAB):
+            out.write("%s %d\n" % (unit, i))
+
+
+def small_geometry(folder):
+    f = TensorProto.FLOAT
+    target = os.path.join(folder, "small_geometry")
+    os.makedirs(target, exist_ok=True)
+    nodes, inits = score_nodes(6)
+    inits.append(const("two", np.array(2.0, dtype=np.float32)))
+    nodes += [helper.make_node("Add", ["state_a", "one"], ["r_state_a"]),
+              helper.make_node("Add", ["state_b", "two"], ["r_state_b"])]
+    graph = helper.make_graph(
+        nodes, "small_geometry",
+        [helper.make_tensor_value_info("chunk", f, ["batch", 27, 80]),
+         helper.make_tensor_value_info("state_a", f, [1, 3]),
+         helper.make_tensor_value_info("state_b", f, [1, 2, 2, 5])],
+        [helper.make_tensor_value_info("output", f, ["batch", 6, VOCAB_SIZE]),
+         helper.make_tensor_value_info("r_state_a", f, [1, 3]),
+         helper.make_tensor_value_info("r_state_b", f, [1, 2, 2, 5])],
+        inits)
+    save(graph, target, "model.onnx")
+    write_vocab(os.path.join(target, "units.txt"))
+
+
+def recognition(folder):
+    f = TensorProto.FLOAT
+    inputs = [
+        helper.make_tensor_value_info("chunk", f, ["batch", 43, 80]),
+        helper.make_tensor_value_info("offset", TensorProto.INT64, ["batch", 1]),
+        helper.make_tensor_value_info("att_cache", f, ["batch", 12, 4, 40, 224]),
+        helper.make_tensor_value_info("cnn_cache", f, ["batch", 12, 448, 30]),
+    ]
+    outputs = [
+        helper.make_tensor_value_info("output", f, ["batch", 10, VOCAB_SIZE]),
+        helper.make_tensor_value_info("r_att_cache", f, ["batch", 12, 4, 40, 224]),
+        helper.make_tensor_value_info("r_cnn_cache", f, ["batch", 12, 448, 30]),
+    ]
+    nodes, inits = score_nodes(10)
+    nodes += [
         helper.make_node("Add", ["att_cache", "one"], ["r_att_cache"]),
         # offset [batch, 1] broadcasts over the last two cache dimensions [448, 30]
         helper.make_node("Cast", ["offset"], ["offset_f"], to=TensorProto.FLOAT),
@@ -130,9 +172,7 @@ def recognition(folder):
     inits.append(const("two_axes", np.array([2, 3], dtype=np.int64)))
     graph = helper.make_graph(nodes, "recognition_contract", inputs, outputs, inits)
     save(graph, folder, "recognition.onnx")
-    with open(os.path.join(folder, "recognition_vocab.txt"), "w", encoding="utf-8", newline="\n") as out:
-        for i, unit in enumerate(VOCAB):
-            out.write("%s %d\n" % (unit, i))
+    write_vocab(os.path.join(folder, "recognition_vocab.txt"))
 
 
 def unary(folder, name, in_type, out_type, op_nodes, in_shape=("n",), out_shape=("n",)):
@@ -186,6 +226,7 @@ def main():
     folder = sys.argv[1]
     os.makedirs(folder, exist_ok=True)
     recognition(folder)
+    small_geometry(folder)
     edge_cases(folder)
     return 0
 

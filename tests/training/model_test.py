@@ -171,6 +171,7 @@ class ExportWeightsTest(unittest.TestCase):
             mp = onnx.load(path)
         before = {i.name: numpy_helper.to_array(i) for i in mp.graph.initializer}
         converted = export.compact_initializers(mp, weights)
+        export.add_metadata(mp)
         onnx.checker.check_model(mp)
         return before, mp, converted
 
@@ -220,6 +221,16 @@ class ExportWeightsTest(unittest.TestCase):
 
     def test_int8_file_holds_the_rounded_weights_per_channel(self):
         self.check("int8", 0.5 / 127 + 1e-6)
+
+    def test_metadata_agrees_with_the_traced_shapes(self):
+        torch.manual_seed(11)
+        model = StreamingCtc(VOCAB, d=64, heads=4, layers=1, ffn=128, sub_ch=8, dropout=0.0).eval()
+        _, mp, _ = self.export(model, "fp32")
+        props = {p.key: p.value for p in mp.metadata_props}
+        self.assertEqual(props, {k: str(v) for k, v in export.METADATA.items()})
+        dims = lambda v: [d.dim_value for d in v.type.tensor_type.shape.dim]  # noqa: E731
+        self.assertEqual(dims(mp.graph.input[0])[1:], [int(props["chunk_frames"]), int(props["num_mel_bins"])])
+        self.assertEqual(dims(mp.graph.output[0])[1], int(props["output_frames"]))
 
     def test_weights_the_storage_cannot_hold_stay_float32(self):
         mp = onnx.helper.make_model(onnx.helper.make_graph(

@@ -8,6 +8,8 @@
 #include <limits>
 
 #include "orvane.h"
+#include "orvane/json_writer.h"
+#include "orvane/preset_registry.h"
 
 namespace orvane {
 namespace cli {
@@ -15,7 +17,7 @@ namespace {
 
 bool TakesValue(const std::string& flag) {
   return flag == "--preset" || flag == "--modules" || flag == "--log-level" || flag == "--rate" ||
-         flag == "--format";
+         flag == "--format" || flag == "--model";
 }
 
 std::vector<std::string> SplitCommas(const std::string& list) {
@@ -110,6 +112,12 @@ bool ParseOptions(const std::string& command, const std::vector<std::string>& ar
             "--modules needs a comma-separated list of module names (see orvane list-modules)");
         return false;
       }
+    } else if (arg == "--model" && pipeline_option) {
+      if (value.empty()) {
+        PrintError("--model needs a model folder (holding model.onnx and units.txt)");
+        return false;
+      }
+      out->model_dir = value;
     } else if (arg == "--log-level") {
       double level = 0;
       if (!ParseNumber(value, &level) || level != std::floor(level) || level < 0 || level > 5) {
@@ -154,21 +162,29 @@ bool ParseOptions(const std::string& command, const std::vector<std::string>& ar
 }
 
 std::unique_ptr<Pipeline> MakePipeline(const Options& options) {
-  std::unique_ptr<Pipeline> pipeline;
+  auto pipeline = std::make_unique<Pipeline>();
+  const std::string recogniser_config =
+      options.model_dir.empty() ? "{}" : "{\"model_dir\":" + JsonEscape(options.model_dir) + "}";
   if (options.modules.empty()) {
-    pipeline = Pipeline::FromPreset(options.preset);
-    if (!pipeline) {
-      PrintError("cannot build preset '" + options.preset +
-                 "': unknown preset or build failure (see orvane list-presets)");
-    }
-    return pipeline;
-  }
-  pipeline = std::make_unique<Pipeline>();
-  for (const std::string& name : options.modules) {
-    const Status status = pipeline->AddModule(name, "{}");
-    if (!status.ok()) {
-      PrintError(status.message + " (see orvane list-modules)");
+    const Status applied = PresetRegistry::Instance().Apply(options.preset, pipeline.get());
+    if (!applied.ok()) {
+      PrintError("cannot build preset '" + options.preset + "': " + applied.message +
+                 " (see orvane list-presets)");
       return nullptr;
+    }
+    if (!options.model_dir.empty() &&
+        !pipeline->SetModuleConfig("orvane", recogniser_config).ok()) {
+      PrintError("--model: preset '" + options.preset + "' has no orvane module");
+      return nullptr;
+    }
+  } else {
+    for (const std::string& name : options.modules) {
+      const Status status =
+          pipeline->AddModule(name, name == "orvane" ? recogniser_config : std::string("{}"));
+      if (!status.ok()) {
+        PrintError(status.message + " (see orvane list-modules)");
+        return nullptr;
+      }
     }
   }
   const Status status = pipeline->Build();

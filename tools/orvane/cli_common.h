@@ -24,6 +24,7 @@ struct Options {
   std::string preset = "transcribe";
   bool preset_given = false;
   std::vector<std::string> modules;  // --modules a,b,c: a hand-built pipeline instead of a preset
+  std::string model_dir;             // --model DIR: the recogniser's model folder (empty: embedded)
   int log_level = -1;                // -1: leave the library's default
   double rate = 0.0;                 // stream: input rate in Hz (0: not given)
   std::string format = "s16le";      // stream: sample format of standard input

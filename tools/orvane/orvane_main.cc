@@ -9,8 +9,9 @@
 #include <vector>
 
 #include "commands.h"
-#include "json_text.h"
 #include "orvane.h"
+#include "orvane/module_registry.h"
+#include "orvane/preset_registry.h"
 
 namespace orvane {
 namespace cli {
@@ -34,6 +35,8 @@ const char kMainHelp[] =
 const char kPipelineOptions[] =
     "  --preset NAME        pipeline preset (default \"transcribe\"; see orvane list-presets)\n"
     "  --modules a,b,c      build the pipeline from these modules instead of a preset\n"
+    "  --model DIR          recognise with the model folder DIR (model.onnx and units.txt)\n"
+    "                       instead of the model built into the library\n"
     "  --log-level N        library log level on stderr: 0 trace .. 4 error, 5 silent (default 3)\n"
     "  -h, --help           show this help\n";
 
@@ -82,17 +85,12 @@ const char kVersionHelp[] =
     "\n"
     "Prints the version of the liborvane library in use.\n";
 
-int PrintList(const char* json, bool raw) {
-  const std::string text = json != nullptr ? json : "";
-  if (raw) return WriteOut(text + "\n") ? kExitOk : kExitFailure;
-  std::optional<std::vector<std::string>> names = StringArray(text);
-  if (!names) {
-    PrintError("the library returned an unreadable list: " + text);
-    return kExitFailure;
-  }
-  std::sort(names->begin(), names->end());
+// `json` is the library's JSON array, printed as it stands with --json; otherwise `names`, sorted.
+int PrintList(const char* json, std::vector<std::string> names, bool raw) {
+  if (raw) return WriteOut(std::string(json != nullptr ? json : "") + "\n") ? kExitOk : kExitFailure;
+  std::sort(names.begin(), names.end());
   std::string out;
-  for (const std::string& name : *names) out += name + "\n";
+  for (const std::string& name : names) out += name + "\n";
   return WriteOut(out) ? kExitOk : kExitFailure;
 }
 
@@ -139,8 +137,12 @@ int Run(int argc, char** argv) {
 
   if (command == "transcribe") return RunTranscribe(options);
   if (command == "stream") return RunStream(options);
-  if (command == "list-modules") return PrintList(orvane_list_modules(), options.json);
-  if (command == "list-presets") return PrintList(orvane_list_presets(), options.json);
+  if (command == "list-modules") {
+    return PrintList(orvane_list_modules(), ModuleRegistry::Instance().List(), options.json);
+  }
+  if (command == "list-presets") {
+    return PrintList(orvane_list_presets(), PresetRegistry::Instance().List(), options.json);
+  }
   return WriteOut(std::string("orvane ") + orvane_version() + "\n") ? kExitOk : kExitFailure;
 }
 

@@ -11,12 +11,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "commands.h"
-#include "json_text.h"
+#include "orvane/recognition_result.h"
 #include "orvane/session.h"
 
 namespace orvane {
@@ -87,24 +86,22 @@ class Printer {
  public:
   Printer(bool text, bool live) : text_(text), live_(live) {}
 
-  // The current document; prints it when its transcript differs from the last one printed.
-  bool Partial(const std::string& document) {
-    std::string transcript = StringMember(document, "partial").value_or("");
+  // The current result; prints it when its transcript differs from the last one printed.
+  bool Partial(const RecognitionResult& result) {
+    std::string transcript = result.partial;
     transcript += '\n';
-    transcript += StringMember(document, "text").value_or("");
+    transcript += result.text;
     if (transcript == last_) return true;
     last_ = std::move(transcript);
-    if (!text_) return WriteOut(document + "\n");
-    const std::string shown =
-        StringMember(document, "partial").value_or(StringMember(document, "text").value_or(""));
+    if (!text_) return WriteOut(result.ToJson() + "\n");
+    const std::string& shown = result.partial.empty() ? result.text : result.partial;
     if (live_) return WriteOut("\r\033[K" + FitLine(shown, TerminalColumns()));
     return WriteOut(shown + "\n");
   }
 
-  bool Final(const std::string& document) {
-    if (!text_) return WriteOut(document + "\n");
-    const std::string text = StringMember(document, "text").value_or("");
-    return WriteOut((live_ ? "\r\033[K" : "") + text + "\n");
+  bool Final(const RecognitionResult& result) {
+    if (!text_) return WriteOut(result.ToJson() + "\n");
+    return WriteOut((live_ ? "\r\033[K" : "") + result.text + "\n");
   }
 
  private:
@@ -158,14 +155,14 @@ int RunStream(const Options& options) {
       const std::vector<float> samples = Decode(buffer, count, f32);
       session->AcceptWaveformF32(samples.data(), static_cast<int>(count));
       filled = 0;
-      if (!printer.Partial(session->Partial())) return kExitFailure;
+      if (!printer.Partial(session->PartialResult())) return kExitFailure;
     }
     if (eof) break;
   }
-  const std::string final_document = session->Final();
-  if (!printer.Final(final_document)) return kExitFailure;
+  const RecognitionResult final_result = session->FinalResult();
+  if (!printer.Final(final_result)) return kExitFailure;
   if (input_failed) return kExitFailure;
-  if (StringMember(final_document, "error")) return kExitFailure;
+  if (final_result.fields.count("error") != 0) return kExitFailure;
   return kExitOk;
 }
 

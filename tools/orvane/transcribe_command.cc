@@ -4,13 +4,12 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <optional>
 #include <string>
 
 #include "commands.h"
-#include "json_text.h"
 #include "orvane/audio_io.h"
 #include "orvane/json_writer.h"
+#include "orvane/recognition_result.h"
 #include "orvane/session.h"
 
 namespace orvane {
@@ -20,18 +19,29 @@ namespace {
 // Files shorter than this (seconds of audio) finish too fast for a progress line to help.
 constexpr double kProgressMinSeconds = 30.0;
 
-std::string ErrorDocument(const std::string& message) {
-  return "{\"is_final\":true,\"error\":" + JsonEscape(message) + "}";
+// The final result of one file, or an error (`error` not empty) with its document
+// {"is_final":true,"error":"..."}.
+struct FileResult {
+  RecognitionResult result;
+  std::string error;
+};
+
+FileResult Failed(const std::string& message) {
+  FileResult out;
+  out.error = message;
+  out.result.is_final = true;
+  out.result.fields["error"] = JsonEscape(message);
+  return out;
 }
 
-// The final document of one file, or an error document. Samples go in blocks of one second of
-// input, which also keeps every count far below the int limit of the session calls.
-std::string TranscribeOne(Pipeline* pipeline, const std::string& path, bool show_progress) {
+// Samples go in blocks of one second of input, which also keeps every count far below the int
+// limit of the session calls.
+FileResult TranscribeOne(Pipeline* pipeline, const std::string& path, bool show_progress) {
   AudioClip clip;
   const Status read = AudioIo::ReadWav(path, &clip);
-  if (!read.ok()) return ErrorDocument(read.message);
+  if (!read.ok()) return Failed(read.message);
   std::unique_ptr<Session> session = pipeline->NewSession(clip.sample_rate);
-  if (!session) return ErrorDocument("session creation failed");
+  if (!session) return Failed("session creation failed");
 
   const size_t total = clip.samples.size();
   const size_t block = std::max<size_t>(1, static_cast<size_t>(clip.sample_rate));
@@ -53,7 +63,9 @@ std::string TranscribeOne(Pipeline* pipeline, const std::string& path, bool show
     std::fputs("\r\033[K", stderr);
     std::fflush(stderr);
   }
-  return session->Final();
+  FileResult out;
+  out.result = session->FinalResult();
+  return out;
 }
 
 }  // namespace
@@ -64,18 +76,18 @@ int RunTranscribe(const Options& options) {
   const bool progress = isatty(STDERR_FILENO) == 1;
   int status = kExitOk;
   for (const std::string& path : options.files) {
-    const std::string document = TranscribeOne(pipeline.get(), path, progress);
-    const std::optional<std::string> error = StringMember(document, "error");
-    if (error) {
+    const FileResult file = TranscribeOne(pipeline.get(), path, progress);
+    const bool failed = !file.error.empty();
+    if (failed) {
       // The reader's messages usually name the file already.
-      PrintError(error->find(path) != std::string::npos ? *error : path + ": " + *error);
+      PrintError(file.error.find(path) != std::string::npos ? file.error : path + ": " + file.error);
       status = kExitFailure;
     }
     // JSON output keeps one line per file, error documents included, so lines match the files.
     if (options.text) {
-      if (error) continue;
-      if (!WriteOut(StringMember(document, "text").value_or("") + "\n")) return kExitFailure;
-    } else if (!WriteOut(document + "\n")) {
+      if (failed) continue;
+      if (!WriteOut(file.result.text + "\n")) return kExitFailure;
+    } else if (!WriteOut(file.result.ToJson() + "\n")) {
       return kExitFailure;
     }
   }

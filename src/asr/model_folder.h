@@ -1,0 +1,34 @@
+// ModelFolder: the files of a recogniser model folder, read whole into memory.
+#ifndef ORVANE_SRC_ASR_MODEL_FOLDER_H_
+#define ORVANE_SRC_ASR_MODEL_FOLDER_H_
+
+#include <string>
+#include <vector>
+
+#include "orvane/status.h"
+
+namespace orvane {
+
+// Layout of a folder named by the recogniser's "model_dir":
+//   model.onnx  the acoustic model (required; the contract is in ModelGeometry)
+//   units.txt   its vocabulary in the units text format (required)
+// Further files are optional: each is listed below with its path left empty when it is absent, so a
+// folder without them loads as before. Nothing else in the folder is read.
+struct ModelFolder {
+  static constexpr const char* kModelFile = "model.onnx";
+  static constexpr const char* kUnitsFile = "units.txt";
+
+  std::string model_path;
+  std::string units_path;
+  std::vector<unsigned char> model;  // bytes of model.onnx
+  std::string units_text;            // bytes of units.txt
+
+  // Reads the folder. -3 with a message naming the folder or file and the problem ("<dir>/units.txt:
+  // no such file") when the folder or a required file is missing or unreadable, or a file is empty;
+  // `out` is then left as it was.
+  static Status Read(const std::string& dir, ModelFolder* out);
+};
+
+}  // namespace orvane
+
+#endif  // ORVANE_SRC_ASR_MODEL_FOLDER_H_
