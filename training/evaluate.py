@@ -109,17 +109,40 @@ class TorchBackend:
 
 
 class LibBackend:
-    def __init__(self, lib):
+    def __init__(self, lib, model_dir=""):
         self.lib = ctypes.CDLL(lib)
-        self.lib.orvane_pipeline_preset.restype = ctypes.c_void_p
-        self.lib.orvane_pipeline_preset.argtypes = [ctypes.c_char_p]
-        self.lib.orvane_transcribe_file.restype = ctypes.c_char_p
-        self.lib.orvane_transcribe_file.argtypes = [ctypes.c_void_p, ctypes.c_char_p]
-        self.lib.orvane_set_log_level.argtypes = [ctypes.c_int]
+        vp, cp = ctypes.c_void_p, ctypes.c_char_p
+        for name, res, args in (("orvane_pipeline_preset", vp, [cp]), ("orvane_pipeline_new", vp, []),
+                                ("orvane_pipeline_add_module", ctypes.c_int, [vp, cp, cp]),
+                                ("orvane_pipeline_build", ctypes.c_int, [vp]), ("orvane_pipeline_free", None, [vp]),
+                                ("orvane_last_error", cp, []), ("orvane_transcribe_file", cp, [vp, cp]),
+                                ("orvane_set_log_level", None, [ctypes.c_int])):
+            fn = getattr(self.lib, name)
+            fn.restype, fn.argtypes = res, args
         self.lib.orvane_set_log_level(3)
-        self.p = self.lib.orvane_pipeline_preset(b"transcribe")
+        if model_dir:
+            # a library that ignores "model_dir" would quietly decode with its embedded model
+            probe = self.folder_pipeline(os.path.join(model_dir, "no such folder"))
+            if probe[1] == 0:
+                self.lib.orvane_pipeline_free(probe[0])
+                raise SystemExit("%s does not load model folders (\"model_dir\"): it ignored a missing one" % lib)
+            self.lib.orvane_pipeline_free(probe[0])
+            self.p, rc = self.folder_pipeline(model_dir)
+            if rc != 0:
+                raise SystemExit("cannot load %s: %s" % (model_dir, self.lib.orvane_last_error().decode()))
+        else:
+            self.p = self.lib.orvane_pipeline_preset(b"transcribe")
         if not self.p:
             raise SystemExit("cannot build the transcribe pipeline")
+
+    def folder_pipeline(self, model_dir):
+        """The "transcribe" preset's modules with the recogniser's model from `model_dir`
+        (model.onnx + units.txt). Returns (pipeline, build code)."""
+        p = self.lib.orvane_pipeline_new()
+        self.lib.orvane_pipeline_add_module(p, b"vad", b"{}")
+        config = json.dumps({"model_dir": os.path.abspath(model_dir)})
+        self.lib.orvane_pipeline_add_module(p, b"orvane", config.encode())
+        return p, self.lib.orvane_pipeline_build(p)
 
     def __call__(self, uid, wav):
         doc = json.loads(self.lib.orvane_transcribe_file(self.p, wav.encode()).decode("utf-8"))
@@ -132,6 +155,8 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--backend", choices=["lib", "torch"], default="lib")
     ap.add_argument("--lib", default=os.path.join(HERE, "..", "build", "liborvane.so"))
+    ap.add_argument("--model", default="", help="lib backend: the model folder (model.onnx + units.txt) to load "
+                                                "instead of the embedded model")
     ap.add_argument("--ckpt", default=os.path.join(HERE, "work", "ckpt", "last.pt"))
     ap.add_argument("--vocab", default=os.path.join(HERE, "..", "assets", "asr_vocab.txt"))
     ap.add_argument("--manifest", default=os.path.join(HERE, "work", "test.tsv"))
@@ -153,7 +178,8 @@ def main():
     rows = [l.rstrip("\n").split("\t") for l in open(args.manifest, encoding="utf-8") if l.endswith("\n")]
     if args.limit:
         rows = rows[:args.limit]
-    dec = TorchBackend(args.ckpt, args.vocab, args.feats, args.weights) if args.backend == "torch" else LibBackend(args.lib)
+    dec = (TorchBackend(args.ckpt, args.vocab, args.feats, args.weights) if args.backend == "torch"
+           else LibBackend(args.lib, args.model))
     t0, audio, decoded = time.time(), 0.0, []
     for uid, wav, voice, variant, rate, pitch, noise, ref in rows:
         decoded.append((voice, variant, int(pitch), noise, ref, dec(uid, wav)))
@@ -169,9 +195,11 @@ def main():
         we, wn = edit_distance(hyp.split(), ref.split()), len(ref.split())
         te = edit_distance([strip_tone(x)[0] for x in hyp.split()], [strip_tone(x)[0] for x in ref.split()])
         pe = edit_distance(phon(voice, hyp), phon(voice, ref)) if phon else 0
-        keys = ["all", "voice=" + voice, "noise=" + noise, "source=" + src.get(ref, "?")]
-        if src.get(ref) != "dict":  # real text, without the random syllable strings
-            keys.append("sentences")
+        keys = ["all", "voice=" + voice, "noise=" + noise]
+        if src:  # a recorded corpus has no text sources
+            keys.append("source=" + src.get(ref, "?"))
+            if src.get(ref) != "dict":  # real text, without the random syllable strings
+                keys.append("sentences")
         if args.by_variant:
             keys += ["variant=" + variant, "pitch=%02d-%02d" % (pitch // 20 * 20, pitch // 20 * 20 + 19)]
         for key in keys:

@@ -197,6 +197,31 @@ def normalise_runs(text, min_len=3):
     return runs
 
 
+# Marks that are never read aloud; any other symbol (%, &, +, @, $, ...) is spoken as a word that
+# the transcript does not hold.
+SILENT_PUNCTUATION = re.compile(r"^[\s.,!?;:'\"()\[\]{}…“”‘’«»\-–—/*]+$")
+
+
+def normalise_transcript(text):
+    """The transcript of a recording in the recipe's spelling, or None when it cannot be written
+    with the units. Unlike `normalise_runs` nothing may be cut: the audio says every word, so one
+    word that is not a Vietnamese syllable (a foreign word, a spoken symbol) loses the utterance."""
+    text = _numbers(unicodedata.normalize("NFC", text).lower())
+    out = []
+    for tok in re.split(r"(\s+|[^\w]+)", text):
+        if not tok or tok.isspace():
+            continue
+        if not re.match(r"^\w+$", tok):
+            if not SILENT_PUNCTUATION.match(tok):
+                return None
+            continue
+        c = canonical_syllable(tok)
+        if c is None:
+            return None
+        out.append(c)
+    return " ".join(out) or None
+
+
 def sentence_units(sentence):
     out = []
     for w in sentence.split():

@@ -56,6 +56,18 @@ class NormaliseTest(unittest.TestCase):
         self.assertEqual(vntext.normalise_runs("được rồi", min_len=2), ["được rồi"])
 
 
+class TranscriptTest(unittest.TestCase):
+    """A recording's transcript is kept whole or not at all: its audio says every word."""
+
+    def test_read_out_lower_cased_and_unpunctuated(self):
+        self.assertEqual(vntext.normalise_transcript("KHÁCH SẠN CÓ 20 PHÒNG, \"Hoà\" nói…"),
+                         "khách sạn có hai mươi phòng hòa nói")
+
+    def test_a_foreign_word_or_spoken_symbol_loses_the_utterance(self):
+        for text in ("gửi email cho tôi", "giảm 50% giá", "tôm & cua", "...", ""):
+            self.assertIsNone(vntext.normalise_transcript(text), text)
+
+
 class UnitsTest(unittest.TestCase):
     def test_every_syllable_is_onset_then_rhyme_with_tone(self):
         self.assertEqual(vntext.sentence_units("gì quá người ăn"),
