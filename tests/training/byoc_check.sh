@@ -16,7 +16,8 @@ rm -rf "$work"
 mkdir -p "$work"
 
 clips=()
-if ! sox -h | grep -q "FORMATS:.* mp3 "; then
+formats=$(sox -h 2>&1 | grep "FORMATS:" || true)
+if [[ "$formats" != *" mp3 "* ]]; then
   echo "byoc_check: sox cannot write mp3 here (libsox-fmt-mp3 missing): Common Voice clips as WAV"
   clips=(--wav-clips)
 fi
@@ -41,7 +42,8 @@ for layout in cv vivos; do
 done
 
 cli=$build/tools/orvane/orvane
-if ! "$cli" transcribe --help | grep -q -- "--model"; then
+help=$("$cli" transcribe --help 2>&1 || true)
+if [[ "$help" != *"--model"* ]]; then
   echo "byoc_check: SKIPPED loading the model folders: this orvane tool has no 'transcribe --model DIR'"
   echo "byoc_check: prepared, trained and exported both layouts"
   exit 0
