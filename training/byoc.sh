@@ -94,8 +94,8 @@ if has_step 4; then
   stage "4 export to $work/model"
   ref=()
   [ -n "$test_split" ] && ref=(--ref-feats "$work/feats/$test_split/$(head -n1 "$work/data/$test_split.tsv" | cut -f1).npy")
-  $py "$here/export.py" --ckpt "$work/ckpt/last.pt" --out "$work/model/model.onnx" --vocab "$vocab" \
-      --vocab-out "$work/model/units.txt" --weights "$weights" --ref-dir "$work/check" "${ref[@]}"
+  $py "$here/export.py" --ckpt "$work/ckpt/last.pt" --model-dir "$work/model" --vocab "$vocab" \
+      --weights "$weights" --ref-dir "$work/check" "${ref[@]}"
 fi
 
 if has_step 5; then
