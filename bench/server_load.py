@@ -169,7 +169,8 @@ def main():
             done.set()
             sampler.join()
             wall = time.monotonic() - began
-            cost = (server.cpu_seconds() - cpu) / (clients * args.seconds)
+            used = server.cpu_seconds() - cpu
+            cost = used / (clients * args.seconds)
             time.sleep(1.0)  # the sessions' release, on the server's pool
             errors = [r for r in results if isinstance(r, BaseException)]
             good = [r for r in results if not isinstance(r, BaseException)]
@@ -182,7 +183,8 @@ def main():
                   f"p99 {1000 * percentile(partial_lags, 0.99):.0f} ms, "
                   f"max {1000 * max(partial_lags):.0f} ms; eof -> final max {1000 * max(finals):.0f} ms; "
                   f"errors {len(errors)}; same text {texts_agree}; wall {wall:.1f} s; "
-                  f"server CPU {100 * cost:.1f} % of a core per stream; "
+                  f"server CPU {100 * cost:.1f} % of a core per stream, "
+                  f"{used / wall:.2f} cores on average; "
                   f"RSS peak {peak[0]:.1f} MiB, after {server.rss_mib():.1f} MiB; "
                   f"{'real time' if real_time else 'NOT real time'}"
                   if good else f"{clients:3d} streams: all failed: {errors[:3]}")

@@ -170,7 +170,7 @@ class _Session:
     async def _open(self, rate: float, hotwords: Optional[Sequence[str]]) -> Stream:
         try:
             stream: Stream = await self._call(functools.partial(
-                self._server.recognizer.stream, rate, hotwords=hotwords))
+                self._server.recognizer.stream, rate, hotwords=hotwords or None))
         except Error as e:
             if hotwords is None:
                 raise
@@ -250,7 +250,8 @@ class Server:
             pass
 
     async def handle(self, ws: _Protocol) -> None:
-        name = "#%d %s:%s" % ((next(self._ids),) + tuple(ws.remote_address[:2]))
+        peer = ws.remote_address or ("?", "?")  # None once the connection is gone
+        name = "#%d %s:%s" % (next(self._ids), peer[0], peer[1])
         ws.session_name = name
         if self.sessions >= self.max_sessions:
             log.warning("%s refused: %d sessions open, the most allowed", name, self.sessions)
