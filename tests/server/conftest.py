@@ -57,6 +57,20 @@ class ServerProcess:
                     pytest.fail(f"no log line matching {pattern!r}; log:\n" + "\n".join(self.lines))
                 self._changed.wait(left)
 
+    def wait_idle(self, timeout: float = 20) -> None:
+        """Waits until the log's last session count is 0: every session of earlier tests freed."""
+        deadline = time.monotonic() + timeout
+        with self._changed:
+            while True:
+                counts = [m.group(1) for m in map(re.compile(r"\((\d+) open\)").search,
+                                                   self.lines) if m]
+                if not counts or counts[-1] == "0":
+                    return
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    pytest.fail("sessions still open; log:\n" + "\n".join(self.lines))
+                self._changed.wait(left)
+
     def rss_kib(self) -> int:
         status = Path(f"/proc/{self.proc.pid}/status").read_text()
         return int(re.search(r"VmRSS:\s+(\d+) kB", status).group(1))

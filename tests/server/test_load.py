@@ -22,6 +22,7 @@ def busy_server():
 def test_real_time_clients_then_memory_returns(busy_server, one_shot):
     path = SAMPLES[0]
     run(stream_file(busy_server.url, path))  # first-use allocations are not a session's
+    busy_server.wait_idle()
     idle = busy_server.rss_kib()
 
     peak = idle

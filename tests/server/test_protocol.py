@@ -9,6 +9,12 @@ import pytest
 from conftest import MAX_SESSIONS, SAMPLES, pcm_of, run, stream_file, websockets
 
 
+@pytest.fixture(autouse=True)
+def idle_server(server):
+    """Each test starts with no session open, so that the session limit counts its own only."""
+    server.wait_idle()
+
+
 def transcript(document):
     return (document.get("partial", ""), document.get("text", ""))
 
@@ -83,6 +89,7 @@ def test_bad_input_is_refused_and_others_go_on(server, one_shot):
                 log_start = len(server.lines)
                 results[name] = await refused(server.url, messages)
                 server.wait_for("refused: ", start=log_start)
+                server.wait_for("session freed", start=log_start)
             await good.send(pcm[half:])
             await good.send(json.dumps({"eof": True}))
             replies = [json.loads(m) async for m in good]
@@ -130,8 +137,9 @@ def test_clients_beyond_max_sessions_are_refused_until_one_leaves(server, one_sh
         for ws in held:  # each holds a live session
             await ws.send(b"\x00\x00" * 1600)
         extra = await refused(server.url, [])
+        log_start = len(server.lines)
         await held[0].close()
-        await asyncio.sleep(0.3)
+        await asyncio.to_thread(server.wait_for, r"session freed", log_start)
         after = await stream_file(server.url, SAMPLES[0])
         for ws in held[1:]:
             await ws.close()
