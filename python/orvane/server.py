@@ -27,7 +27,7 @@ import sys
 from typing import Any, Callable, Dict, Optional, Sequence, Tuple
 
 from websockets.datastructures import Headers
-from websockets.exceptions import ConnectionClosed
+from websockets.exceptions import ConnectionClosed, ConnectionClosedOK
 from websockets.legacy.server import HTTPResponse, WebSocketServerProtocol, serve
 
 from . import Error, Recognizer, Stream, log_to_logging
@@ -269,6 +269,8 @@ class Server:
         except Error as e:
             log.error("%s recognition failed: %s", name, e)
             await self._refuse(ws, f"recognition failed: {e}", CLOSE_INTERNAL)
+        except ConnectionClosedOK:
+            log.info("%s closed by the client before {\"eof\": true}", name)
         except ConnectionClosed as e:
             if ws.close_sent is None or ws.close_sent.code != CLOSE_TOO_BIG:
                 log.warning("%s vanished mid-stream (close code %s)", name, e.code)
@@ -280,8 +282,7 @@ class Server:
             await session.free(last=self.sessions == 0)
             log.info("%s ended, session freed (%d open)", name, self.sessions)
 
-    async def serve(self, host: str, port: int,
-                    ready: Optional[Callable[[str, int], None]] = None) -> None:
+    async def serve(self, host: str, port: int) -> None:
         """Serves until SIGINT or SIGTERM (or cancellation)."""
         stop = asyncio.Event()
         for signum in (signal.SIGINT, signal.SIGTERM):
@@ -293,14 +294,14 @@ class Server:
         # max_queue: at most 8 MiB of unread audio per connection. close_timeout: a client refused
         # in the middle of a large message never reads the closing handshake; its session lingers
         # this long (in s) instead of the default 10.
-        async with serve(self.handle, host, port, create_protocol=protocol,  # type: ignore[arg-type]
-                                    max_size=MAX_MESSAGE_BYTES, max_queue=8, close_timeout=2,
-                                    compression=None) as listener:
+        # self.handle takes the _Protocol that create_protocol makes, which mypy cannot follow.
+        async with serve(self.handle, host, port,  # type: ignore[arg-type]
+                         create_protocol=protocol,
+                         max_size=MAX_MESSAGE_BYTES, max_queue=8, close_timeout=2,
+                         compression=None) as listener:
             bound_host, bound_port = next(iter(listener.sockets)).getsockname()[:2]
             log.info("listening on http://%s:%d/ (%d recognition threads, at most %d sessions)",
                      bound_host, bound_port, self.workers, self.max_sessions)
-            if ready is not None:
-                ready(bound_host, bound_port)
             await stop.wait()
         log.info("stopped")
 
@@ -338,7 +339,7 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
         pass
     try:
         server = Server(args.preset, args.model_dir, args.max_sessions)
-    except Error as e:
+    except (Error, ValueError) as e:
         log.error("cannot start: %s", e)
         return 1
     try:
