@@ -12,7 +12,7 @@ Starts the server, then:
 
 Run from the checkout with Debian's Python (it has python3-websockets):
     PYTHONPATH=python ORVANE_LIBRARY=build/liborvane.so.0 /usr/bin/python3 bench/server_load.py
-Options: --levels 8,16,32,48,64 --seconds 20 --block 0.1 --stop-after-fail 1
+Options: --levels 8,16,32,48,64 --seconds 20 --block 0.1 --rate 16000 --stop-after-fail 1
 """
 
 import argparse
@@ -35,8 +35,9 @@ ROOT = Path(__file__).resolve().parents[1]
 REAL_TIME_LIMIT = 1.0  # s: the most a partial or final may trail its audio
 
 
-def speech(seconds):
-    """16 kHz 16-bit mono PCM: the committed recordings end to end, repeated to `seconds`."""
+def speech(seconds, rate):
+    """16-bit mono PCM at `rate` Hz: the committed 16 kHz recordings end to end, repeated to
+    `seconds`, linearly interpolated to `rate` (as a browser's 44.1 or 48 kHz capture)."""
     pieces = []
     for path in sorted((ROOT / "samples").glob("*.wav")) + [ROOT / "examples/data/sample.wav"]:
         with wave.open(str(path)) as wav:
@@ -44,7 +45,13 @@ def speech(seconds):
             pieces.append(wav.readframes(wav.getnframes()))
     one = b"".join(pieces)
     need = int(seconds * 16000) * 2
-    return (one * (need // len(one) + 1))[:need]
+    pcm = (one * (need // len(one) + 1))[:need]
+    if rate == 16000:
+        return pcm
+    import numpy
+    samples = numpy.frombuffer(pcm, dtype="<i2").astype(numpy.float64)
+    times = numpy.arange(int(len(samples) * rate / 16000)) * (16000 / rate)
+    return numpy.interp(times, numpy.arange(len(samples)), samples).astype("<i2").tobytes()
 
 
 class Server:
@@ -85,15 +92,15 @@ class Server:
         self.proc.wait(timeout=30)
 
 
-async def client(url, pcm, block_seconds, delay):
+async def client(url, pcm, rate, block_seconds, delay):
     """Streams `pcm` at real-time pace after `delay` s. Returns (partial latencies in s, final
     delay in s, final text)."""
     await asyncio.sleep(delay)
-    step = int(16000 * block_seconds) * 2
+    step = int(rate * block_seconds) * 2
     last_sent = [0.0]
     latencies = []
     async with websockets.connect(url, max_size=None) as ws:
-        await ws.send(json.dumps({"sample_rate": 16000}))
+        await ws.send(json.dumps({"sample_rate": rate}))
 
         async def receive():
             async for message in ws:
@@ -122,8 +129,8 @@ def percentile(values, share):
     return values[min(len(values) - 1, int(share * len(values)))] if values else float("nan")
 
 
-async def level(url, clients, pcm, block_seconds):
-    runs = [client(url, pcm, block_seconds, random.uniform(0, 1)) for _ in range(clients)]
+async def level(url, clients, pcm, rate, block_seconds):
+    runs = [client(url, pcm, rate, block_seconds, random.uniform(0, 1)) for _ in range(clients)]
     return await asyncio.gather(*runs, return_exceptions=True)
 
 
@@ -133,18 +140,19 @@ def main():
                         help="client counts to try, ascending")
     parser.add_argument("--seconds", type=float, default=20.0, help="audio per client (s)")
     parser.add_argument("--block", type=float, default=0.1, help="block length (s)")
+    parser.add_argument("--rate", type=int, default=16000, help="clients' sample rate (Hz)")
     parser.add_argument("--stop-after-fail", type=int, default=1,
                         help="levels to try after the first one that is not real time")
     args = parser.parse_args()
     levels = [int(n) for n in args.levels.split(",")]
     random.seed(1)
-    pcm = speech(args.seconds)
+    pcm = speech(args.seconds, args.rate)
     server = Server(max(levels) + 1)
     try:
         load = os.getloadavg()
         print(f"machine: {os.cpu_count()} cores, load average {load[0]:.1f} at start")
         cpu = server.cpu_seconds()
-        (latencies, final_delay, text), = asyncio.run(level(server.url, 1, pcm, args.block))
+        (latencies, final_delay, text), = asyncio.run(level(server.url, 1, pcm, args.rate, args.block))
         cost = (server.cpu_seconds() - cpu) / args.seconds
         idle = server.rss_mib()
         print(f"1 stream: {len(latencies)} partials, end of block -> partial "
@@ -165,7 +173,7 @@ def main():
             sampler.start()
             began = time.monotonic()
             cpu = server.cpu_seconds()
-            results = asyncio.run(level(server.url, clients, pcm, args.block))
+            results = asyncio.run(level(server.url, clients, pcm, args.rate, args.block))
             done.set()
             sampler.join()
             wall = time.monotonic() - began
