@@ -215,7 +215,7 @@ class _Session:
                 document = await self._call(self._feed, stream, piece)
                 if document is not None:
                     await ws.send(document)
-        log.info("%s closed by the client before {\"eof\": true}", self.name)
+        log.info("%s closed before {\"eof\": true} (close code %s)", self.name, ws.close_code)
 
     def _free(self, pending: Optional[concurrent.futures.Future[Any]], trim: bool) -> None:
         if pending is not None:
@@ -274,8 +274,8 @@ class Server:
         except Error as e:
             log.error("%s recognition failed: %s", name, e)
             await self._refuse(ws, f"recognition failed: {e}", CLOSE_INTERNAL)
-        except ConnectionClosedOK:
-            log.info("%s closed by the client before {\"eof\": true}", name)
+        except ConnectionClosedOK as e:
+            log.info("%s closed before {\"eof\": true} (close code %s)", name, e.code)
         except ConnectionClosed as e:
             if ws.close_sent is None or ws.close_sent.code != CLOSE_TOO_BIG:
                 log.warning("%s vanished mid-stream (close code %s)", name, e.code)
