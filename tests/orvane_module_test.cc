@@ -552,6 +552,23 @@ TEST_F(OrvaneModuleScriptedTest, PartialTextHoldsBackAnOnsetUntilItsRhymeArrives
   EXPECT_EQ(module_.BuildTranscript(), "cu\u1ed9c h\u1ecdp b\u1ea1n");
 }
 
+// A stream cut off after the onset: the final text and its words both end at "họp".
+TEST_F(OrvaneModuleScriptedTest, FinalTextAndWordsLeaveOutATrailingOnset) {
+  const std::string vocab = "<blank> 0\n\u2581cu 1\n\u1ed9c 2\n\u2581h 3\n\u1ecdp 4\n\u2581b 5\n";
+  ASSERT_TRUE(module_.InitWithModel(ModuleConfig{}, &engine_, "abc", 3, vocab).ok());
+  engine_.logits = [](int) {
+    const std::vector<int> ids = {1, 2, 0, 3, 4, 0, 5, 5, 0, 0};
+    return Rows(10, 6, [&ids](int t) { return OneHot(6, ids[static_cast<size_t>(t)]); });
+  };
+  FeedFrames(kChunk);
+  module_.OnFinalize(&doc_);
+  const std::string json = doc_.FinalJson();
+  EXPECT_EQ(json.rfind("{\"text\":\"cu\u1ed9c h\u1ecdp\",", 0), 0u) << json;
+  EXPECT_NE(json.find("\"words\":[{\"text\":\"cu\u1ed9c\""), std::string::npos) << json;
+  EXPECT_NE(json.find("{\"text\":\"h\u1ecdp\""), std::string::npos) << json;
+  EXPECT_EQ(json.find("{\"text\":\"b\""), std::string::npos) << json;
+}
+
 // A hot microphone at 44.1 kHz: clipped audio overshoots 1 once resampled to 16 kHz. Halving the
 // audio must lower every feature by ln 4 (energies go with the square of the amplitude), however
 // loud the samples: no overshooting sample may be mistaken for a 16-bit value and fall silent.

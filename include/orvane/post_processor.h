@@ -23,6 +23,10 @@ class ORVANE_EXPORT PostProcessor {
   // that ends in an onset is a syllable cut in half.
   std::string DetokenizeWholeSyllables(const std::vector<std::string>& units) const;
 
+  // How many leading units DetokenizeWholeSyllables keeps: all of them, or those before a trailing
+  // onset (and the special units after it).
+  static size_t WholeSyllableUnits(const std::vector<std::string>& units);
+
   // True for a word-initial unit (U+2581 marker) whose text after the marker is a Vietnamese
   // onset and nothing else (b, c, ch, d, đ, g, gh, gi, h, k, kh, l, m, n, ng, ngh, nh, p, ph,
   // qu, r, s, t, th, tr, v, x), or empty (a syllable without onset, its rhyme still to come).

@@ -407,8 +407,12 @@ std::string OrvaneModule::HypothesisText() const {
 // unit, belong to it. A word spans its units' times; its confidence is the mean of theirs.
 std::vector<WordTiming> OrvaneModule::HypothesisWords() const {
   static const std::string kWordMarker = "\xE2\x96\x81";
-  const std::vector<int> ids = HypothesisIds();
+  std::vector<int> ids = HypothesisIds();
   const std::vector<SegmentTracker::TokenTime> times = tracker_->Align(ids);
+  // The words of the text: without a trailing onset still waiting for its rhyme.
+  std::vector<std::string> units;
+  for (int id : ids) units.push_back(units_.At(id));
+  ids.resize(PostProcessor::WholeSyllableUnits(units));
   std::vector<WordTiming> words;
   std::vector<std::string> pieces;
   double confidence_sum = 0.0;

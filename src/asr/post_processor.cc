@@ -29,12 +29,18 @@ bool PostProcessor::IsOnsetUnit(const std::string& unit) {
                      [&rest](const char* onset) { return rest == onset; });
 }
 
-std::string PostProcessor::DetokenizeWholeSyllables(const std::vector<std::string>& units) const {
+size_t PostProcessor::WholeSyllableUnits(const std::vector<std::string>& units) {
   size_t last = units.size();
   while (last > 0 && IsSpecialUnit(units[last - 1])) --last;
-  if (last == 0 || !IsOnsetUnit(units[last - 1])) return Detokenize(units);
-  std::vector<std::string> kept(units.begin(), units.begin() + static_cast<std::ptrdiff_t>(last - 1));
-  return Detokenize(kept);
+  if (last == 0 || !IsOnsetUnit(units[last - 1])) return units.size();
+  return last - 1;
+}
+
+std::string PostProcessor::DetokenizeWholeSyllables(const std::vector<std::string>& units) const {
+  const size_t kept = WholeSyllableUnits(units);
+  if (kept == units.size()) return Detokenize(units);
+  return Detokenize(std::vector<std::string>(units.begin(),
+                                             units.begin() + static_cast<std::ptrdiff_t>(kept)));
 }
 
 std::string PostProcessor::Detokenize(const std::vector<std::string>& units) const {
