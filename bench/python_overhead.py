@@ -10,7 +10,10 @@
    on a busy machine do not inflate; the figure is the package's extra time relative to the
    direct calls, from the fastest run of each (median in brackets; wall-clock time of the fastest
    runs after the slash). The cost of a bare ctypes call is printed as well
-   (the direct side pays it too, C code would not).
+   (the direct side pays it too, C code would not). Because those differences drown in the
+   recogniser's run-to-run noise, the package's own time is also measured apart: the streamed
+   minute through a pipeline of only the voice-activity module, package against direct calls,
+   plus parsing the recogniser's real partial documents of the minute.
 2. Threads: the streamed minute on one thread, then on two threads at once (one stream each);
    throughput ratio = 2 x (time of one) / (wall time of two), 2.0 when the two run fully in
    parallel (ctypes releases the GIL during each C call), 1.0 when they take turns. Wall-clock
