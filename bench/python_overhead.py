@@ -7,9 +7,9 @@
    with nothing else around them: one-shot from a WAV file; one-shot from an int16 array; streamed
    in 100 ms blocks with the partial transcript read after each block. Runs alternate between the
    two sides and are timed in CPU time of the process (time.process_time), which other programs
-   on a busy machine inflate less than wall-clock time; the figure is the package's extra time relative to the
-   direct calls, from the fastest run of each (median in brackets; wall-clock time of the fastest
-   runs after the slash). The cost of a bare ctypes call is printed as well
+   on a busy machine inflate less than wall-clock time; the figure is the package's extra time
+   relative to the direct calls, from the fastest run of each (median in brackets; wall-clock
+   time of the fastest runs after the slash). The cost of a bare ctypes call is printed as well
    (the direct side pays it too, C code would not). Because those differences drown in the
    recogniser's run-to-run noise, the package's own time is also measured apart: the streamed
    minute through a pipeline of only the voice-activity module, package against direct calls,
