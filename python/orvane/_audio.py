@@ -36,7 +36,8 @@ class Samples(NamedTuple):
 def _from_array_interface(obj: Any, iface: Dict[str, Any]) -> Samples:
     shape = iface["shape"]
     if len(shape) != 1:
-        raise ValueError("audio must be a 1-D array of mono samples, got shape %r" % (tuple(shape),))
+        raise ValueError("audio must be a 1-D array of mono samples, got shape %r (one channel: "
+                         "a[:, 0]; a mix: a.mean(axis=1, dtype=numpy.float32))" % (tuple(shape),))
     typestr = iface["typestr"]
     if typestr == _S16_TYPESTR:
         kind, itemsize = S16, 2

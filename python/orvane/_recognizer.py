@@ -158,6 +158,9 @@ class Stream:
     def closed(self) -> bool:
         return self._handle is None
 
+    def __repr__(self) -> str:
+        return "<orvane.Stream %g Hz%s>" % (self.sample_rate, " closed" if self.closed else "")
+
     def close(self) -> None:
         """Frees the session. Further calls raise Error; closing twice is allowed."""
         with self._lock:
@@ -198,6 +201,8 @@ class Recognizer:
                  hotwords: Optional[Union[str, Iterable[str]]] = None,
                  config: Optional[Mapping[str, Any]] = None) -> None:
         self._handle: Optional[int] = None
+        self._description = ("modules=%r" % (modules,) if modules is not None
+                             else "preset=%r" % (preset,))
         self._lib: Library = library()
         if hotwords is not None:
             hotwords = hotword_list(hotwords)
@@ -330,6 +335,9 @@ class Recognizer:
     @property
     def closed(self) -> bool:
         return self._handle is None
+
+    def __repr__(self) -> str:
+        return "<orvane.Recognizer %s%s>" % (self._description, " closed" if self.closed else "")
 
     def close(self) -> None:
         """Closes the recognizer's open streams, waits for transcriptions in flight and frees the

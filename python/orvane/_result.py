@@ -54,8 +54,9 @@ class Result:
     results that are never looked at cost nothing.
 
     Attributes: `text` (the transcript so far, committed segments one per line), `partial` (the
-    current hypothesis text), `is_final`, `segments` (list of Segment), `fields` (every other
-    member of the document, parsed: analysis modules' fields, "speakers"), `json` (the raw text).
+    current hypothesis text), `is_final`, `segments` (list of Segment), `words` (the segments'
+    words in order), `fields` (every other member of the document, parsed: analysis modules'
+    fields, "speakers"), `json` (the raw text), `data` (the whole document parsed).
     """
 
     __slots__ = ("json", "_doc", "_segments")
@@ -89,6 +90,11 @@ class Result:
         if self._segments is None:
             self._segments = [_segment(s) for s in self.data.get("segments", ())]
         return self._segments
+
+    @property
+    def words(self) -> List[Word]:
+        """The words of all segments, in order (empty when the library does not time words)."""
+        return [w for s in self.segments for w in s.words]
 
     @property
     def fields(self) -> Dict[str, Any]:

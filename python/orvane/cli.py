@@ -18,7 +18,8 @@ def _parser() -> argparse.ArgumentParser:
     t.add_argument("files", nargs="+", metavar="FILE")
     t.add_argument("--preset", default="transcribe", help="pipeline preset (default transcribe)")
     t.add_argument("--modules", help="build the pipeline from these modules (a,b,c)")
-    t.add_argument("--model-dir", help="model folder (model.onnx, units.txt) for the recogniser")
+    t.add_argument("--model", "--model-dir", dest="model_dir", metavar="DIR",
+                   help="model folder (model.onnx, units.txt) for the recogniser")
     t.add_argument("--hotwords", metavar="FILE", help="phrases to favour, one per line")
     t.add_argument("--json", action="store_true", help="print the result documents")
     return ap

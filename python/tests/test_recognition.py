@@ -107,6 +107,7 @@ def test_result_fields_and_words():
     assert (first.start, first.end, first.text, first.confidence) == (0.5, 1.25, "a", 0.9)
     assert first.words == [orvane.Word("a", 0.5, 0.75, 0.8)]
     assert second.confidence == 0.0 and second.speaker == "S1" and second.words == []
+    assert result.words == first.words
     assert second.end != second.end  # null (a non-finite number) reads as NaN
     assert result.fields == {"noise": {"db": 0}}
     empty = orvane.Result('{"is_final":false}')
