@@ -4,14 +4,22 @@
 // pointers, NaN and infinite float samples), partial, final and reset in any order, and frees in
 // either order. Every returned text must be valid JSON, every call must come back, and the final
 // document must say it is final.
+//
+// Speed: building a pipeline loads a model and a session on the embedded model runs it once per 0.43 s
+// of audio, which would hold the fuzzer to a few inputs per second. So the pipelines that load a
+// model are built once (LLVMFuzzerInitialize) and shared by all inputs, which open sessions on them
+// but never free them; pipelines an input builds itself give "orvane" the tests' small model folder
+// (when the build generated it); and audio for the embedded model is rationed per input.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
 
 #include <cfloat>
 #include <climits>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -32,11 +40,60 @@ constexpr int kMaxOps = 48;
 // input sample into 16000, so block sizes are scaled down to stay within it.
 constexpr double kMaxOutputSamplesPerBlock = 1 << 15;
 
+// 16 kHz samples one input may hand to the modules in all (the filterbank and the resampler,
+// instrumented for coverage, cost about a millisecond per 1000), and of those to the embedded model
+// (two chunks).
+struct Budget {
+  double samples = 16000;
+  double real_model_samples = 2 * 43 * 160;
+};
+
 struct SessionSlot {
   orvane_session_t* handle;
   float rate;
   bool finalised;
+  bool real_model;  // runs the embedded model
 };
+
+struct PipelineSlot {
+  orvane_pipeline_t* handle;
+  bool real_model;
+  bool shared;  // built once for all inputs; never freed by one
+};
+
+#if defined(ORVANE_FUZZ_SMALL_MODEL_DIR)
+const char* const kSmallModelConfig = "{\"model_dir\":\"" ORVANE_FUZZ_SMALL_MODEL_DIR "\"}";
+#else
+const char* const kSmallModelConfig = nullptr;
+#endif
+
+std::vector<PipelineSlot>& SharedPipelines() {
+  static std::vector<PipelineSlot> pipelines;
+  return pipelines;
+}
+
+void BuildSharedPipelines() {
+  std::vector<PipelineSlot>& shared = SharedPipelines();
+  std::atexit([] {
+    for (PipelineSlot& slot : SharedPipelines()) orvane_pipeline_free(slot.handle);
+    SharedPipelines().clear();
+  });
+  if (orvane_pipeline_t* p = orvane_pipeline_preset("transcribe")) shared.push_back({p, true, true});
+  orvane_pipeline_t* noop = orvane_pipeline_new();
+  orvane_pipeline_set_backend(noop, 2);
+  for (const char* name : {"vad", "orvane", "punctuation", "diarization"}) {
+    orvane_pipeline_add_module(noop, name, nullptr);
+  }
+  FUZZ_CHECK(orvane_pipeline_build(noop) == 0);
+  shared.push_back({noop, false, true});
+  if (kSmallModelConfig != nullptr) {
+    orvane_pipeline_t* small = orvane_pipeline_new();
+    orvane_pipeline_add_module(small, "vad", nullptr);
+    orvane_pipeline_add_module(small, "orvane", kSmallModelConfig);
+    FUZZ_CHECK(orvane_pipeline_build(small) == 0);
+    shared.push_back({small, false, true});
+  }
+}
 
 const char* const kPresets[] = {"transcribe", "transcribe-rich", "meeting", "analytics",
                                 "Transcribe", "", "no-such-preset", "transcribe ", "vad"};
@@ -67,13 +124,20 @@ float TakeRate(FuzzedDataProvider* p) {
   return rate;
 }
 
-// A block size for a session at `rate`, kept within the work budget; negative on request.
-int TakeCount(FuzzedDataProvider* p, float rate) {
+// A block size for a session at `rate`, kept within the block's and the input's work budget;
+// negative on request.
+int TakeCount(FuzzedDataProvider* p, float rate, bool real_model, Budget* budget) {
   if (p->ConsumeIntegralInRange<int>(0, 7) == 0) return p->PickValueInArray(kBadCounts);
   int n = p->ConsumeBool() ? p->PickValueInArray(kCounts) : p->ConsumeIntegralInRange<int>(0, 8000);
   if (std::isfinite(rate) && rate >= 1.0f) {
-    const double limit = kMaxOutputSamplesPerBlock * rate / 16000.0;
+    double left = std::min<double>(kMaxOutputSamplesPerBlock, budget->samples);
+    if (real_model) left = std::min(left, budget->real_model_samples);
+    const double limit = std::max(0.0, left) * rate / 16000.0;
     if (n > limit) n = static_cast<int>(limit);
+    if (n > 0) {
+      budget->samples -= n * 16000.0 / rate;
+      if (real_model) budget->real_model_samples -= n * 16000.0 / rate;
+    }
   }
   return n;
 }
@@ -114,10 +178,36 @@ void FillShorts(FuzzedDataProvider* p, std::vector<short>* block) {
   }
 }
 
-orvane_pipeline_t* MakePipeline(FuzzedDataProvider* p) {
-  if (p->ConsumeBool()) return orvane_pipeline_preset(p->PickValueInArray(kPresets));
+// A pipeline for a session or a one-shot call. The embedded model's pipeline is taken one time in
+// four when chosen: each session on it starts by zeroing 2.4 MB of model state.
+const PipelineSlot& PickPipeline(FuzzedDataProvider* p, const std::vector<PipelineSlot>& pipelines) {
+  size_t i = p->ConsumeIntegralInRange<size_t>(0, pipelines.size() - 1);
+  if (pipelines[i].real_model && p->ConsumeIntegralInRange<int>(0, 3) != 0) {
+    i = (i + 1) % pipelines.size();
+  }
+  return pipelines[i];
+}
+
+bool IsBuiltInPreset(const char* name) {
+  for (const char* preset : {"transcribe", "transcribe-rich", "meeting", "analytics"}) {
+    if (std::strcmp(name, preset) == 0) return true;
+  }
+  return false;
+}
+
+// A pipeline of the input's own. The built-in presets are among the shared pipelines, so here a
+// preset name only exercises the refusals. "orvane" with a text that would load the embedded model
+// gets the small model folder instead, where there is one.
+PipelineSlot MakePipeline(FuzzedDataProvider* p) {
+  if (p->ConsumeBool()) {
+    const char* name = p->PickValueInArray(kPresets);
+    if (IsBuiltInPreset(name)) return {nullptr, false, false};
+    FUZZ_CHECK(orvane_pipeline_preset(name) == nullptr);
+    return {nullptr, false, false};
+  }
   orvane_pipeline_t* pipeline = orvane_pipeline_new();
   FUZZ_CHECK(pipeline != nullptr);
+  bool real_model = false;
   const int modules = p->ConsumeIntegralInRange<int>(0, 4);
   for (int i = 0; i < modules; ++i) {
     const char* name = p->PickValueInArray(kModules);
@@ -129,12 +219,21 @@ orvane_pipeline_t* MakePipeline(FuzzedDataProvider* p) {
       config = p->ConsumeRandomLengthString(64);
       config_ptr = config.c_str();
     }
+    if (std::strcmp(name, "orvane") == 0) {
+      const bool embedded = config_ptr == nullptr || std::strcmp(config_ptr, "{}") == 0 ||
+                            config_ptr[0] == '\0';
+      if (embedded && kSmallModelConfig != nullptr) {
+        config_ptr = kSmallModelConfig;
+      } else {
+        real_model = true;  // whatever the text makes of it, ration its audio
+      }
+    }
     const int code = orvane_pipeline_add_module(pipeline, name, config_ptr);
     FUZZ_CHECK(code == 0 || code == -2);
   }
   FUZZ_CHECK(orvane_pipeline_set_backend(pipeline, p->ConsumeIntegral<int>()) == 0);
   if (p->ConsumeBool()) FUZZ_CHECK(orvane_pipeline_build(pipeline) <= 0);
-  return pipeline;
+  return {pipeline, real_model, false};
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
@@ -148,12 +247,15 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   orvane_set_log_level(5);  // failures are expected by the thousand; keep the output readable
+  BuildSharedPipelines();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider p(data, size);
-  std::vector<orvane_pipeline_t*> pipelines;
+  std::vector<PipelineSlot> pipelines = SharedPipelines();  // the input's own follow
+  const size_t shared = pipelines.size();
+  Budget budget;
   std::vector<SessionSlot> sessions;
   std::vector<float> floats;
   std::vector<short> shorts;
@@ -164,27 +266,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     switch (op) {
       case 0:
       case 1:
-        if (pipelines.size() < kMaxPipelines) {
-          orvane_pipeline_t* pipeline = MakePipeline(&p);
-          if (pipeline != nullptr) pipelines.push_back(pipeline);
+        if (pipelines.size() < shared + kMaxPipelines) {
+          const PipelineSlot pipeline = MakePipeline(&p);
+          if (pipeline.handle != nullptr) pipelines.push_back(pipeline);
         }
         break;
       case 2:
         // Frees a pipeline, possibly while sessions made from it are still alive.
-        if (!pipelines.empty()) {
-          const size_t i = p.ConsumeIntegralInRange<size_t>(0, pipelines.size() - 1);
-          orvane_pipeline_free(pipelines[i]);
+        if (pipelines.size() > shared) {
+          const size_t i = p.ConsumeIntegralInRange<size_t>(shared, pipelines.size() - 1);
+          orvane_pipeline_free(pipelines[i].handle);
           pipelines.erase(pipelines.begin() + static_cast<long>(i));
         }
         break;
       case 3:
       case 4:
         if (!pipelines.empty() && sessions.size() < kMaxSessions) {
-          orvane_pipeline_t* pipeline =
-              pipelines[p.ConsumeIntegralInRange<size_t>(0, pipelines.size() - 1)];
+          const PipelineSlot& pipeline = PickPipeline(&p, pipelines);
           const float rate = TakeRate(&p);
-          orvane_session_t* session = orvane_session_new(pipeline, rate);
-          if (session != nullptr) sessions.push_back({session, rate, false});
+          orvane_session_t* session = orvane_session_new(pipeline.handle, rate);
+          if (session != nullptr) sessions.push_back({session, rate, false, pipeline.real_model});
         }
         break;
       case 5:
@@ -200,7 +301,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 9: {
         if (sessions.empty()) break;
         SessionSlot& s = sessions[p.ConsumeIntegralInRange<size_t>(0, sessions.size() - 1)];
-        const int n = TakeCount(&p, s.rate);
+        const int n = TakeCount(&p, s.rate, s.real_model, &budget);
         const bool null_pointer = p.ConsumeIntegralInRange<int>(0, 15) == 0;
         const size_t len = n > 0 ? static_cast<size_t>(n) : 0;
         int rc;
@@ -253,10 +354,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 14: {
         // One-shot buffer at an odd rate.
         if (pipelines.empty()) break;
-        orvane_pipeline_t* pipeline =
-            pipelines[p.ConsumeIntegralInRange<size_t>(0, pipelines.size() - 1)];
+        const PipelineSlot& slot = PickPipeline(&p, pipelines);
+        orvane_pipeline_t* pipeline = slot.handle;
         const float rate = TakeRate(&p);
-        const int n = TakeCount(&p, rate);
+        const int n = TakeCount(&p, rate, slot.real_model, &budget);
         shorts.resize(n > 0 ? static_cast<size_t>(n) : 0);
         FillShorts(&p, &shorts);
         shorts.push_back(0);  // a valid pointer also for n <= 0
@@ -266,10 +367,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       }
       case 15: {
-        // One-shot file from input bytes (a WAV header or garbage).
+        // One-shot file from input bytes (a WAV header or garbage), on a pipeline without the
+        // embedded model: the header's rate may stretch a few bytes into minutes of audio.
         if (pipelines.empty()) break;
-        orvane_pipeline_t* pipeline =
-            pipelines[p.ConsumeIntegralInRange<size_t>(0, pipelines.size() - 1)];
+        const PipelineSlot& slot = PickPipeline(&p, pipelines);
+        if (slot.real_model) break;
+        orvane_pipeline_t* pipeline = slot.handle;
         static const std::string path =
             "/tmp/orvane_c_api_fuzzer_" + std::to_string(static_cast<long>(getpid())) + ".wav";
         WriteFile(path, p.ConsumeRandomLengthString(4096));
@@ -306,15 +409,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // Whatever is left, in an order chosen by the input: sessions and pipelines interleaved.
   const bool pipelines_first = p.ConsumeBool();
-  if (pipelines_first) {
-    for (orvane_pipeline_t* pipeline : pipelines) orvane_pipeline_free(pipeline);
-  }
+  auto free_own = [&pipelines, shared]() {
+    for (size_t i = shared; i < pipelines.size(); ++i) orvane_pipeline_free(pipelines[i].handle);
+  };
+  if (pipelines_first) free_own();
   for (SessionSlot& s : sessions) {
     CheckDocument(orvane_final_result(s.handle));
     orvane_session_free(s.handle);
   }
-  if (!pipelines_first) {
-    for (orvane_pipeline_t* pipeline : pipelines) orvane_pipeline_free(pipeline);
-  }
+  if (!pipelines_first) free_own();
   return 0;
 }

@@ -108,6 +108,19 @@ TEST(ModelGeometryTest, MismatchesAreRefusedByName) {
   d.inputs[0].shape = {1, 100000, 80};
   EXPECT_NE(Refusal(d).find("asks for a chunk of more than"), std::string::npos);
   EXPECT_EQ(Refusal(ModelDescription{}), "model has no inputs");
+  d = Embedded();
+  d.inputs[0].shape = {1, 0, 80};
+  EXPECT_NE(Refusal(d).find("frames per chunk is 0"), std::string::npos);
+  d = Embedded();
+  d.outputs[0].shape = {1, 10, 0};
+  EXPECT_NE(Refusal(d).find("gives 0 scores per frame"), std::string::npos);
+  // An empty state is a state (found by the fuzzer as a division by zero).
+  d = Embedded();
+  d.inputs[3].shape = {1, 0, 448, 30};
+  d.outputs[2].shape = {1, 0, 448, 30};
+  ModelGeometry g;
+  ASSERT_TRUE(ModelGeometry::FromDescription(d, 696, &g).ok());
+  EXPECT_EQ(g.state_size(1), 0u);
 
   // Metadata that contradicts a declared size, or is not a number, or asks for another rate.
   d = Embedded();

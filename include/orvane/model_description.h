@@ -13,7 +13,7 @@ namespace orvane {
 struct TensorInfo {
   std::string name;
   // Declared dimension sizes, outermost first; -1 for a dimension the file leaves open (a symbolic
-  // or missing size). Empty for a scalar.
+  // or missing size), 0 for a declared empty dimension. Empty for a scalar.
   std::vector<int64_t> shape;
   bool is_integer = false;  // integer or boolean elements; false for floating point
 };

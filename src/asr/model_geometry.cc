@@ -13,6 +13,9 @@ constexpr int32_t kLibrarySampleRate = 16000;
 // Values in one chunk of features, at most: a chunk is held in memory several times over, and a
 // damaged model must not make the recogniser ask for gigabytes.
 constexpr int64_t kMaxChunkValues = int64_t{1} << 22;
+// Values in all states together, at most (256 MB of floats; the embedded model has 591360): the
+// states are allocated per session and copied twice per chunk.
+constexpr size_t kMaxStateValues = size_t{1} << 26;
 
 Status Refuse(const std::string& message) { return Status(-6, message); }
 
@@ -79,6 +82,7 @@ class MetadataReader {
 // `declared` (-1 open) wins over the metadata value; both given and different is refused.
 Status Settle(int64_t declared, int32_t from_metadata, bool metadata_given, const std::string& what,
               int32_t* out) {
+  if (declared == 0) return Refuse(what + " is 0");
   if (declared > 0) {
     if (declared > std::numeric_limits<int32_t>::max()) return Refuse(what + " is too large");
     if (metadata_given && declared != from_metadata) {
@@ -122,6 +126,7 @@ Status ReadFeatureSettings(const MetadataReader& meta, ModelGeometry* g) {
 
 Status ReadStateShapes(const ModelDescription& model, size_t first_state, ModelGeometry* g) {
   g->state_shapes.clear();
+  size_t total = 0;
   for (size_t i = first_state; i < model.inputs.size(); ++i) {
     const TensorInfo& in = model.inputs[i];
     if (in.is_integer) {
@@ -137,11 +142,16 @@ Status ReadStateShapes(const ModelDescription& model, size_t first_state, ModelG
         return Refuse("model state input '" + in.name + "' " + ShapeText(in.shape) +
                       " has a dimension of open size");
       }
-      if (shape[d] > 0 && values > (size_t{1} << 31) / static_cast<size_t>(shape[d])) {
-        return Refuse("model state input '" + in.name + "' " + ShapeText(in.shape) + " is too large");
+      // A dimension of 0 makes an empty state, which the model may well take.
+      if ((shape[d] > 0 && values > kMaxStateValues / static_cast<size_t>(shape[d])) ||
+          total + values * static_cast<size_t>(shape[d]) > kMaxStateValues) {
+        return Refuse("model state input '" + in.name + "' " + ShapeText(in.shape) +
+                      " is too large (all states together may hold " +
+                      std::to_string(kMaxStateValues) + " values)");
       }
       values *= static_cast<size_t>(shape[d]);
     }
+    total += values;
     g->state_shapes.push_back(std::move(shape));
   }
   const size_t states = g->state_shapes.size();
@@ -210,7 +220,7 @@ Status ModelGeometry::FromDescription(const ModelDescription& model, size_t unit
              "model output '" + scores.name + "' frames per chunk", &g.output_frames);
   if (!s.ok()) return s;
   const int64_t width = scores.shape[rank - 1];
-  if (width > 0 && static_cast<size_t>(width) != units) {
+  if (width >= 0 && static_cast<size_t>(width) != units) {
     return Refuse("model output '" + scores.name + "' gives " + std::to_string(width) +
                   " scores per frame but the vocabulary has " + std::to_string(units) + " units");
   }

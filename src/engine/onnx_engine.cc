@@ -103,7 +103,7 @@ TensorInfo Declared(const Ort::TypeInfo& type, const std::string& name) {
   Ort::ConstTensorTypeAndShapeInfo tensor = type.GetTensorTypeAndShapeInfo();
   info.shape = tensor.GetShape();
   for (int64_t& dim : info.shape) {
-    if (dim <= 0) dim = -1;
+    if (dim < 0) dim = -1;
   }
   switch (tensor.GetElementType()) {
     case ONNX_TENSOR_ELEMENT_DATA_TYPE_FLOAT:
