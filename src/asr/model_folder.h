@@ -12,8 +12,9 @@ namespace orvane {
 // Layout of a folder named by the recogniser's "model_dir":
 //   model.onnx  the acoustic model (required; the contract is in ModelGeometry)
 //   units.txt   its vocabulary in the units text format (required)
-// Further files are optional: each is listed below with its path left empty when it is absent, so a
-// folder without them loads as before. Nothing else in the folder is read.
+// Nothing else in the folder is read. An optional file (a language model, say) gets a path member
+// below that Read leaves empty when the file is absent, so folders without it load as before; the
+// recogniser's LoadFolder then passes it on.
 struct ModelFolder {
   static constexpr const char* kModelFile = "model.onnx";
   static constexpr const char* kUnitsFile = "units.txt";
