@@ -1,16 +1,16 @@
-# Embedded model and vocabulary. src/engine/embedded_assets.S pulls assets/asr_model.onnx and
-# assets/asr_vocab.txt into orvane_internal with .incbin; a missing file gives an empty blob (size 0)
+# Embedded model, vocabulary and language model. src/engine/embedded_assets.S pulls
+# assets/asr_model.onnx, assets/asr_vocab.txt and assets/asr_lm.bin into orvane_internal with .incbin; a missing file gives an empty blob (size 0)
 # and the build goes on. A changed asset re-assembles the object and relinks the library; adding or
 # removing an asset changes the assets/ folder, which makes CMake configure again.
 #
-# orvane_embed_assets(<target> PREFIX <symbol prefix> [MODEL <file>] [VOCAB <file>]) adds such an
+# orvane_embed_assets(<target> PREFIX <symbol prefix> [MODEL <file>] [VOCAB <file>] [LM <file>]) adds such an
 # object to any target, e.g. a test that embeds small assets of its own under another prefix.
 
 set(ORVANE_ASSET_DIR ${PROJECT_SOURCE_DIR}/assets CACHE PATH "Folder of the embedded model and vocabulary")
 set(ORVANE_ASSET_SOURCE ${PROJECT_SOURCE_DIR}/src/engine/embedded_assets.S)
 
 function(orvane_embed_assets target)
-  cmake_parse_arguments(ARG "" "PREFIX;MODEL;VOCAB;SOURCE" "" ${ARGN})
+  cmake_parse_arguments(ARG "" "PREFIX;MODEL;VOCAB;LM;SOURCE" "" ${ARGN})
   if(NOT ARG_PREFIX)
     message(FATAL_ERROR "orvane_embed_assets: PREFIX is required")
   endif()
@@ -23,7 +23,7 @@ function(orvane_embed_assets target)
   endif()
   set(defs "ORVANE_ASSET_PREFIX=${ARG_PREFIX}")
   set(deps "")
-  foreach(kind MODEL VOCAB)
+  foreach(kind MODEL VOCAB LM)
     if(ARG_${kind})
       list(APPEND defs "ORVANE_ASSET_${kind}_FILE=\"${ARG_${kind}}\"")
       list(APPEND deps ${ARG_${kind}})
@@ -36,8 +36,9 @@ endfunction()
 
 set(_orvane_model ${ORVANE_ASSET_DIR}/asr_model.onnx)
 set(_orvane_vocab ${ORVANE_ASSET_DIR}/asr_vocab.txt)
+set(_orvane_lm ${ORVANE_ASSET_DIR}/asr_lm.bin)
 set(_orvane_asset_args PREFIX orvane_asr SOURCE ${ORVANE_ASSET_SOURCE})
-foreach(kind model vocab)
+foreach(kind model vocab lm)
   string(TOUPPER ${kind} _kind)
   if(EXISTS ${_orvane_${kind}})
     list(APPEND _orvane_asset_args ${_kind} ${_orvane_${kind}})

@@ -1,4 +1,4 @@
-// The acoustic model and vocabulary compiled into liborvane as read-only data.
+// The acoustic model, vocabulary and syllable language model compiled into liborvane as read-only data.
 #ifndef ORVANE_EMBEDDED_ASSETS_H_
 #define ORVANE_EMBEDDED_ASSETS_H_
 
@@ -15,6 +15,8 @@ ORVANE_EXPORT extern const unsigned char orvane_asr_model_onnx[];
 ORVANE_EXPORT extern const uint64_t orvane_asr_model_onnx_size;
 ORVANE_EXPORT extern const char orvane_asr_vocab[];
 ORVANE_EXPORT extern const uint64_t orvane_asr_vocab_size;
+ORVANE_EXPORT extern const unsigned char orvane_asr_lm[];
+ORVANE_EXPORT extern const uint64_t orvane_asr_lm_size;
 }
 
 namespace orvane {
@@ -25,6 +27,9 @@ ORVANE_EXPORT std::pair<const void*, size_t> EmbeddedAsrModel();
 
 // The embedded vocabulary text (units format, one "text id" line per unit), as above.
 ORVANE_EXPORT std::pair<const char*, size_t> EmbeddedAsrVocab();
+
+// The embedded syllable language model (binary format of training/lm.py), as above.
+ORVANE_EXPORT std::pair<const void*, size_t> EmbeddedAsrLm();
 
 }  // namespace orvane
 

@@ -1,11 +1,13 @@
-/* The embedded acoustic model and vocabulary: the asset files are pulled into read-only data with
-   .incbin. Macros given by the build (cmake/OrvaneAssets.cmake):
+/* The embedded acoustic model, vocabulary and syllable language model: the asset files are pulled
+   into read-only data with .incbin. Macros given by the build (cmake/OrvaneAssets.cmake):
      ORVANE_ASSET_PREFIX     symbol prefix; the library uses orvane_asr, giving orvane_asr_model_onnx,
                              orvane_asr_model_onnx_size, orvane_asr_vocab, orvane_asr_vocab_size
      ORVANE_ASSET_MODEL_FILE absolute path of the ONNX model, as a string; absent: empty blob
      ORVANE_ASSET_VOCAB_FILE absolute path of the vocabulary text, as a string; absent: empty blob
+     ORVANE_ASSET_LM_FILE    absolute path of the binary language model; absent: empty blob
    Every symbol starts on a 16-byte boundary; the sizes are unsigned 64-bit values placed after the
-   vocabulary, model size first. The vocabulary carries no terminating NUL. */
+   vocabulary, model size first. The vocabulary carries no terminating NUL. The language model
+   (<prefix>_lm) and its size (<prefix>_lm_size) follow. */
 
 #ifndef ORVANE_ASSET_PREFIX
 #define ORVANE_ASSET_PREFIX orvane_asr
@@ -44,6 +46,17 @@ ORVANE_DATA_SYMBOL(ORVANE_SYM(_model_onnx_size))
 ORVANE_DATA_SYMBOL(ORVANE_SYM(_vocab_size))
   .quad .Lorvane_vocab_end - ORVANE_SYM(_vocab)
   .size ORVANE_SYM(_vocab_size), 8
+
+ORVANE_DATA_SYMBOL(ORVANE_SYM(_lm))
+#ifdef ORVANE_ASSET_LM_FILE
+  .incbin ORVANE_ASSET_LM_FILE
+#endif
+.Lorvane_lm_end:
+  .size ORVANE_SYM(_lm), .Lorvane_lm_end - ORVANE_SYM(_lm)
+
+ORVANE_DATA_SYMBOL(ORVANE_SYM(_lm_size))
+  .quad .Lorvane_lm_end - ORVANE_SYM(_lm)
+  .size ORVANE_SYM(_lm_size), 8
 
 /* No executable stack for the objects that include this one. */
 #if defined(__linux__) && defined(__ELF__)

@@ -15,4 +15,10 @@ std::pair<const char*, size_t> EmbeddedAsrVocab() {
   return {orvane_asr_vocab, size};
 }
 
+std::pair<const void*, size_t> EmbeddedAsrLm() {
+  const size_t size = static_cast<size_t>(orvane_asr_lm_size);
+  if (size == 0) return {nullptr, 0};
+  return {orvane_asr_lm, size};
+}
+
 }  // namespace orvane
