@@ -1,5 +1,6 @@
-// CtcBeamSearch: streaming CTC prefix beam search over per-frame token scores, without a language
-// model. One instance decodes one stream (one session); it takes no lock.
+// CtcBeamSearch: streaming CTC prefix beam search over per-frame token scores, optionally fused with
+// a syllable language model and hotwords (shallow fusion: their scores are added to the acoustic
+// score of each prefix when ranking). One instance decodes one stream (one session); no lock.
 #ifndef ORVANE_CTC_BEAM_SEARCH_H_
 #define ORVANE_CTC_BEAM_SEARCH_H_
 
@@ -20,6 +21,9 @@ struct CtcBeamSearchConfig {
   int32_t blank_id = 0;
 };
 
+class HotwordTrie;
+class SyllableScorer;
+
 class ORVANE_EXPORT CtcBeamSearch {
  public:
   // Natural-log probabilities; negative infinity is probability zero.
@@ -38,6 +42,11 @@ class ORVANE_EXPORT CtcBeamSearch {
   // Back to the single empty prefix with score (0, -inf).
   void Reset();
 
+  // Language model and hotwords; either may be null (none). The live prefixes are rescored from
+  // their first unit, so this may be called mid-stream. With neither, or with a language model of
+  // weight 0 and bonus 0 and no hotwords, the search ranks exactly as the acoustic scores alone do.
+  void SetContext(std::shared_ptr<const SyllableScorer> lm, std::shared_ptr<const HotwordTrie> hotwords);
+
   // Advances every prefix by one frame. `logits` holds `num_tokens` raw (unnormalised) scores
   // indexed by token id; they are normalised here over all `num_tokens` values. A null pointer or
   // num_tokens <= 0 selects no token, which empties the search until the next Reset.
@@ -45,13 +54,16 @@ class ORVANE_EXPORT CtcBeamSearch {
   void Step(const float* logits, int num_tokens);
 
   // The prefix with the highest total score (ties: the lexicographically smaller prefix); empty when
-  // there is no prefix with a finite score.
+  // there is no prefix with a finite score. The total is the acoustic score plus the language
+  // model's and the hotwords' (without the bonus of an unfinished hotword match).
   std::vector<int> Hypothesis() const;
 
-  // All current prefixes with their scores, in lexicographic prefix order. For inspection and tests;
-  // allocates.
+  // All current prefixes with their acoustic scores, in lexicographic prefix order. For inspection and
+  // tests; allocates.
   std::vector<std::pair<std::vector<int>, Score>> Prefixes() const;
   int num_prefixes() const;
+  // Language-model and hotword score of the best prefix as Hypothesis ranks it; 0 without either.
+  double HypothesisContextScore() const;
 
   // About the frame of the last Step: the highest-scoring token (lowest id on equal scores) and its
   // log posterior under the same normalisation as the search. -1 and -inf before the first Step,

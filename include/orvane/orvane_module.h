@@ -22,7 +22,10 @@ namespace orvane {
 class CtcBeamSearch;
 class CtcEndpoint;
 class FeaturePipeline;
+class HotwordTrie;
 class SegmentTracker;
+class SyllableLm;
+class SyllableScorer;
 
 // Model contract: see ModelGeometry, which is read from the loaded model. The embedded model takes
 // [1, 43, 80] features, the [1, 1] offset and states [1, 12, 4, 40, 224] and [1, 12, 448, 30], and
@@ -50,12 +53,15 @@ class ORVANE_EXPORT OrvaneModule : public Module {
 
   const char* name() const override;
   const char* version() const override;
-  // Without "model_dir" in the configuration: loads the vocabulary and model compiled into the
-  // library and always succeeds; without a model the module stays silent while streaming and reports
-  // "[orvane: model not loaded]" at the end. With "model_dir": loads that folder and fails (-3 file
-  // problems, -6 a model the engine refuses or whose geometry does not fit, each message naming the
-  // file) leaving the module unloaded. A configuration text that is not a JSON object fails with -1.
-  // Ignores the model manager.
+  // Without "model_dir" in the configuration: loads the vocabulary, model and language model
+  // compiled into the library and succeeds unless the configuration is refused; without a model the
+  // module stays silent while streaming and reports "[orvane: model not loaded]" at the end. With
+  // "model_dir": loads that folder and fails (-3 file problems, -6 a model the engine refuses or
+  // whose geometry does not fit, each message naming the file) leaving the module unloaded. A
+  // configuration text that is not a JSON object fails with -1. The decoding members ("lm",
+  // "lm_weight", "lm_bonus", "beam_size", "hotwords", "hotwords_score"; src/asr/decoder_options.h)
+  // fail with -1 for a value out of range or hotwords that cannot be written, and an embedded
+  // language model that is corrupt fails with -3. Ignores the model manager.
   Status Init(const ModuleConfig& config, ModelManager* models, Engine* engine) override;
   std::unique_ptr<Module> Clone() const override;
   void Reset() override;
@@ -79,8 +85,21 @@ class ORVANE_EXPORT OrvaneModule : public Module {
   // success when the model and vocabulary were both loaded; otherwise -1 (no engine, no model, no
   // vocabulary), the engine's failure, -6 for a geometry mismatch (model not loaded), or the units'
   // failure (the model is then loaded but every unit reads empty).
+  // The decoding members of the configuration are read as by Init, and the embedded language model
+  // (its syllables are spelled with the given units) is used unless UseLanguageModel replaces it.
   Status InitWithModel(const ModuleConfig& config, Engine* engine, const void* model, size_t size,
                        const std::string& vocab_text);
+
+  // Replaces the language model with one in the binary format of training/lm.py (for a model
+  // folder carrying its own; `bytes` are copied). Null or size 0 means no language model. Failure:
+  // code -3 "language model: <problem>" for a corrupt image (the previous model is kept).
+  Status UseLanguageModel(const void* bytes, size_t size);
+
+  // Hotwords of this instance (a session), replacing those of the configuration: phrases that the
+  // search favours by `score` per matched unit. An empty list removes them. Failure (code -1, the
+  // previous hotwords kept): a score outside 0..10, or phrases that cannot be written with the units
+  // ("hotwords cannot be written with the units: " followed by the phrases).
+  Status SetHotwords(const std::vector<std::string>& phrases, double score);
 
   // Decodes all buffered features, including a last partial chunk padded with zero frames. The
   // padded chunk's states are discarded and it applies no endpoint rule.
@@ -105,7 +124,7 @@ class ORVANE_EXPORT OrvaneModule : public Module {
  private:
   Status Load(Engine* engine, const void* model, size_t size, const char* vocab, size_t vocab_size,
               const std::string& model_name, const std::string& vocab_name);
-  Status LoadFolder(Engine* engine, const std::string& dir);
+  Status LoadFolder(Engine* engine, const std::string& dir, const ModuleConfig& config);
   void StartStream();
   size_t chunk_frames() const;
   size_t first_state_input() const;  // position of the first state among the model's inputs
@@ -143,6 +162,17 @@ class ORVANE_EXPORT OrvaneModule : public Module {
   int64_t feature_frames_consumed_ = 0;     // feature frames taken from features_ in this stream
   std::vector<TextSegment> pending_segments_;  // committed, not yet written to a document
   std::string tail_written_text_;  // text of the current segment as a final document listed it
+
+  // Decoding context, shared by the clones of one pipeline (a session's own hotwords replace them).
+  Status ConfigureDecoder(const ModuleConfig& config);
+  void ApplyContext();
+  int beam_size_ = 10;
+  double lm_weight_ = 0.0;
+  double lm_bonus_ = 0.0;
+  bool lm_enabled_ = false;
+  std::shared_ptr<const SyllableLm> lm_;
+  std::shared_ptr<const SyllableScorer> scorer_;
+  std::shared_ptr<const HotwordTrie> hotwords_;
 };
 
 }  // namespace orvane

@@ -5,10 +5,12 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "orvane/export.h"
 #include "orvane/pipeline.h"
 #include "orvane/recognition_result.h"
+#include "orvane/status.h"
 
 namespace orvane {
 
@@ -42,6 +44,11 @@ class ORVANE_EXPORT Session {
   RecognitionResult FinalResult();
   // Back to the state of a new session on the same pipeline.
   void Reset();
+
+  // Hotwords of this session's recogniser, replacing the pipeline's (see OrvaneModule::SetHotwords);
+  // an empty list removes them. They apply from the next audio on and survive Reset. Failure: -2
+  // "the pipeline has no recogniser", or the recogniser's refusal (code -1, hotwords unchanged).
+  Status SetHotwords(const std::vector<std::string>& phrases, double score);
 
  private:
   struct Impl;

@@ -165,6 +165,28 @@ void orvane_session_reset(orvane_session_t* session) {
   GuardVoid([&] { AsSession(session)->Reset(); });
 }
 
+int orvane_session_set_hotwords(orvane_session_t* session, const char* phrases, float score) {
+  if (session == nullptr || phrases == nullptr) return -1;
+  return Guard(-3, [&] {
+    std::vector<std::string> list;
+    std::string line;
+    for (const char* p = phrases;; ++p) {
+      if (*p == '\n' || *p == '\0') {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        list.push_back(line);
+        line.clear();
+        if (*p == '\0') break;
+      } else {
+        line.push_back(*p);
+      }
+    }
+    const orvane::Status status = AsSession(session)->SetHotwords(list, score);
+    if (status.ok()) return 0;
+    SetLastError(status.message);
+    return status.code == -2 ? -2 : -3;
+  });
+}
+
 int orvane_accept_waveform_s16(orvane_session_t* session, const short* samples, int num_samples) {
   if (session == nullptr || samples == nullptr || num_samples < 0) return 0;
   return Guard(0, [&] { return AsSession(session)->AcceptWaveformS16(samples, num_samples); });

@@ -5,12 +5,21 @@
 // when they survive the cut to beam_size. Each candidate field receives at most two contributions
 // (the parent's extension and the prefix's own repeat), and LogSumExp is symmetric, so the scores do
 // not depend on the order in which beams are visited.
+//
+// Language model and hotwords: each beam carries their states for its prefix. A candidate's states
+// are derived from its source beam and appended token once, when the candidate is created; since
+// they depend only on the prefix, a candidate that is also a live beam simply keeps that beam's.
+// Candidates are ranked by acoustic total + context score; the beams keep acoustic scores only.
 #include "orvane/ctc_beam_search.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <utility>
+
+#include "asr/hotword_trie.h"
+#include "asr/syllable_scorer.h"
 
 namespace orvane {
 
@@ -34,11 +43,18 @@ constexpr uint64_t kEmptyHash = 0x6a09e667f3bcc909ULL;
 }  // namespace
 
 struct CtcBeamSearch::Impl {
+  // Language-model and hotword states of a prefix and the score they add to its acoustic total.
+  struct Context {
+    SyllableScorer::State lm{};
+    HotwordTrie::State hot{};
+    double score = 0.0;
+  };
   struct Beam {
     std::vector<int> prefix;
     uint64_t hash = kEmptyHash;         // of prefix
     uint64_t parent_hash = kEmptyHash;  // of prefix without its last token
     Score score{kNegInf, kNegInf};
+    Context context;
   };
   // A prefix of the next frame: beams[beam].prefix, followed by `token` when token >= 0.
   struct Candidate {
@@ -46,9 +62,12 @@ struct CtcBeamSearch::Impl {
     int token;
     Score score;
     double total;
+    Context context;
   };
 
   CtcBeamSearchConfig config;
+  std::shared_ptr<const SyllableScorer> lm;
+  std::shared_ptr<const HotwordTrie> hotwords;
   int beam_limit = 0;  // config.beam_size clamped at zero
 
   std::vector<Beam> beams;  // first num_beams are live; the rest keep their capacity
@@ -84,6 +103,31 @@ struct CtcBeamSearch::Impl {
     }
     return na < nb;
   }
+
+  void StartContext(Context* c) const {
+    *c = Context();
+    if (lm) lm->Start(&c->lm);
+    if (hotwords) HotwordTrie::Start(&c->hot);
+  }
+  void ExtendContext(const Context& from, int token, Context* to) const {
+    to->score = 0.0;
+    if (lm) {
+      lm->Advance(from.lm, token, &to->lm);
+      to->score += SyllableScorer::Score(to->lm);
+    }
+    if (hotwords) {
+      hotwords->Advance(from.hot, token, &to->hot);
+      to->score += hotwords->Score(to->hot);
+    }
+  }
+  // What the context adds when a prefix is reported: an unfinished hotword match earns nothing.
+  double FinalContextScore(const Context& c) const {
+    double score = 0.0;
+    if (lm) score += SyllableScorer::Score(c.lm);
+    if (hotwords) score += HotwordTrie::FinalScore(c.hot);
+    return score;
+  }
+  int BestBeam() const;
 
   void SelectTokens(const float* logits, int n, int k);
   void LinkParents();
@@ -154,14 +198,16 @@ int CtcBeamSearch::Impl::TouchSelf(int beam) {
   int& c = self_cand[beam];
   if (c < 0) {
     c = static_cast<int>(cands.size());
-    cands.push_back(Candidate{beam, -1, Score{kNegInf, kNegInf}, kNegInf});
+    cands.push_back(Candidate{beam, -1, Score{kNegInf, kNegInf}, kNegInf, beams[beam].context});
   }
   return c;
 }
 
 // Keeps the beam_limit candidates with the highest totals (ties: smaller prefix) as the new beams.
 void CtcBeamSearch::Impl::Cut() {
-  for (Candidate& c : cands) c.total = LogSumExp(c.score.log_blank, c.score.log_non_blank);
+  for (Candidate& c : cands) {
+    c.total = LogSumExp(c.score.log_blank, c.score.log_non_blank) + c.context.score;
+  }
   order.resize(cands.size());
   for (size_t i = 0; i < cands.size(); ++i) order[i] = static_cast<int>(i);
   auto better = [this](int a, int b) {
@@ -188,6 +234,7 @@ void CtcBeamSearch::Impl::Cut() {
     dst.parent_hash = src.hash;
     dst.hash = ExtendHash(src.hash, c.token);
     dst.score = c.score;
+    dst.context = c.context;
   }
   for (int s = 0; s < kept; ++s) {
     const Candidate& c = cands[order[s]];
@@ -198,6 +245,7 @@ void CtcBeamSearch::Impl::Cut() {
     dst.parent_hash = src.parent_hash;
     dst.hash = src.hash;
     dst.score = c.score;
+    dst.context = c.context;
   }
   beams.swap(spare);
   num_beams = kept;
@@ -221,6 +269,7 @@ void CtcBeamSearch::Reset() {
   root.hash = kEmptyHash;
   root.parent_hash = kEmptyHash;
   root.score = Score{0.0, kNegInf};
+  s.StartContext(&root.context);
   s.num_beams = 1;
   s.best_token = -1;
   s.best_lp = kNegInf;
@@ -270,7 +319,8 @@ void CtcBeamSearch::Step(const float* logits, int num_tokens) {
       }
       if (ext < 0) {
         ext = static_cast<int>(s.cands.size());
-        s.cands.push_back(Impl::Candidate{b, t, Score{kNegInf, kNegInf}, kNegInf});
+        s.cands.push_back(Impl::Candidate{b, t, Score{kNegInf, kNegInf}, kNegInf, Impl::Context()});
+        if (s.lm || s.hotwords) s.ExtendContext(beam.context, t, &s.cands.back().context);
       }
       if (t != last) {
         Score& es = s.cands[ext].score;
@@ -286,22 +336,47 @@ void CtcBeamSearch::Step(const float* logits, int num_tokens) {
   s.Cut();
 }
 
-std::vector<int> CtcBeamSearch::Hypothesis() const {
-  const Impl& s = *impl_;
+int CtcBeamSearch::Impl::BestBeam() const {
   int best = -1;
   double best_total = kNegInf;
-  for (int b = 0; b < s.num_beams; ++b) {
-    const Score& sc = s.beams[b].score;
-    const double total = LogSumExp(sc.log_blank, sc.log_non_blank);
+  for (int b = 0; b < num_beams; ++b) {
+    const Score& sc = beams[b].score;
+    const double total = LogSumExp(sc.log_blank, sc.log_non_blank) + FinalContextScore(beams[b].context);
     if (total > best_total) {
       best = b;
       best_total = total;
-    } else if (best >= 0 && total == best_total && s.beams[b].prefix < s.beams[best].prefix) {
+    } else if (best >= 0 && total == best_total && beams[b].prefix < beams[best].prefix) {
       best = b;
     }
   }
+  return best;
+}
+
+std::vector<int> CtcBeamSearch::Hypothesis() const {
+  const int best = impl_->BestBeam();
   if (best < 0) return {};
-  return s.beams[best].prefix;
+  return impl_->beams[best].prefix;
+}
+
+double CtcBeamSearch::HypothesisContextScore() const {
+  const int best = impl_->BestBeam();
+  return best < 0 ? 0.0 : impl_->FinalContextScore(impl_->beams[best].context);
+}
+
+void CtcBeamSearch::SetContext(std::shared_ptr<const SyllableScorer> lm,
+                               std::shared_ptr<const HotwordTrie> hotwords) {
+  Impl& s = *impl_;
+  s.lm = std::move(lm);
+  s.hotwords = std::move(hotwords);
+  for (int b = 0; b < s.num_beams; ++b) {
+    Impl::Context& c = s.beams[b].context;
+    s.StartContext(&c);
+    for (int token : s.beams[b].prefix) {
+      Impl::Context next;
+      s.ExtendContext(c, token, &next);
+      c = next;
+    }
+  }
 }
 
 std::vector<std::pair<std::vector<int>, CtcBeamSearch::Score>> CtcBeamSearch::Prefixes() const {

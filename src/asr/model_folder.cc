@@ -52,6 +52,13 @@ Status ModelFolder::Read(const std::string& dir, ModelFolder* out) {
   status = ReadRequired(folder.units_path, &units);
   if (!status.ok()) return status;
   folder.units_text.assign(units.begin(), units.end());
+  const std::string lm_path = FileSystem::JoinPath(dir, kLmFile);
+  struct stat lm_info;
+  if (stat(lm_path.c_str(), &lm_info) == 0) {
+    status = ReadRequired(lm_path, &folder.lm);
+    if (!status.ok()) return status;
+    folder.lm_path = lm_path;
+  }
   *out = std::move(folder);
   return Status();
 }

@@ -3,12 +3,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 #include <string>
 #include <utility>
 
 #include "asr/model_folder.h"
 #include "asr/orvane_config.h"
+#include "asr/decoder_options.h"
+#include "asr/hotword_trie.h"
 #include "asr/segment_tracker.h"
+#include "asr/syllable_lm.h"
+#include "asr/syllable_scorer.h"
 #include "orvane/ctc_beam_search.h"
 #include "orvane/ctc_endpoint.h"
 #include "orvane/embedded_assets.h"
@@ -77,6 +82,22 @@ int64_t CompleteRows(const Tensor& logits, int32_t frames, int32_t width) {
   return std::min<int64_t>(frames, held);
 }
 
+// The embedded language model, opened once per process and shared by every pipeline; a corrupt
+// image gives the same failure to every caller. Null without an embedded model.
+Status EmbeddedLanguageModel(std::shared_ptr<const SyllableLm>* out) {
+  static std::once_flag once;
+  static Status status;
+  static std::shared_ptr<const SyllableLm> lm;
+  std::call_once(once, [] {
+    const std::pair<const void*, size_t> bytes = EmbeddedAsrLm();
+    if (bytes.first != nullptr && bytes.second != 0) {
+      status = SyllableLm::Open(bytes.first, bytes.second, false, &lm);
+    }
+  });
+  *out = lm;
+  return status;
+}
+
 }  // namespace
 
 OrvaneModule::OrvaneModule() : tracker_(new SegmentTracker(0.01)) {}
@@ -92,16 +113,18 @@ Status OrvaneModule::Init(const ModuleConfig& config, ModelManager*, Engine* eng
     Load(engine, nullptr, 0, nullptr, 0, "", "");  // leaves the module unloaded
     return parsed;
   }
-  if (!settings.model_dir.empty()) return LoadFolder(engine, settings.model_dir);
+  if (!settings.model_dir.empty()) return LoadFolder(engine, settings.model_dir, config);
   const std::pair<const char*, size_t> vocab = EmbeddedAsrVocab();
   const std::pair<const void*, size_t> model = EmbeddedAsrModel();
   Load(engine, model.first, model.second, vocab.first, vocab.second, "embedded model",
        "embedded vocab");
-  return Status();
+  return ConfigureDecoder(config);
 }
 
 // A folder is all or nothing: any failure leaves the module unloaded and names the file.
-Status OrvaneModule::LoadFolder(Engine* engine, const std::string& dir) {
+// A language model in the folder (lm.bin) replaces the embedded one; a corrupt one fails the load.
+Status OrvaneModule::LoadFolder(Engine* engine, const std::string& dir,
+                                const ModuleConfig& config) {
   ModelFolder folder;
   Status status = ModelFolder::Read(dir, &folder);
   if (status.ok()) {
@@ -114,6 +137,11 @@ Status OrvaneModule::LoadFolder(Engine* engine, const std::string& dir) {
     status = Load(engine, folder.model.data(), folder.model.size(), folder.units_text.data(),
                   folder.units_text.size(), folder.model_path, folder.units_path);
   }
+  if (status.ok()) status = ConfigureDecoder(config);
+  if (status.ok() && !folder.lm.empty()) {
+    status = UseLanguageModel(folder.lm.data(), folder.lm.size());
+    if (!status.ok()) status.message = folder.lm_path + ": " + status.message;
+  }
   if (status.ok()) return status;
   if (status.code == 0) status.code = -6;
   Load(engine, nullptr, 0, nullptr, 0, "", "");
@@ -121,10 +149,76 @@ Status OrvaneModule::LoadFolder(Engine* engine, const std::string& dir) {
   return status;
 }
 
-Status OrvaneModule::InitWithModel(const ModuleConfig&, Engine* engine, const void* model,
+Status OrvaneModule::InitWithModel(const ModuleConfig& config, Engine* engine, const void* model,
                                    size_t size, const std::string& vocab_text) {
-  return Load(engine, model, size, vocab_text.data(), vocab_text.size(), "supplied model",
-              "supplied vocab");
+  const Status loaded = Load(engine, model, size, vocab_text.data(), vocab_text.size(),
+                             "supplied model", "supplied vocab");
+  const Status configured = ConfigureDecoder(config);
+  return configured.ok() ? loaded : configured;
+}
+
+// Reads the decoding members of the configuration and sets up the language model and hotwords.
+Status OrvaneModule::ConfigureDecoder(const ModuleConfig& config) {
+  DecoderOptions options;
+  Status status = options.Parse(config.json);
+  if (!status.ok()) {
+    Logger::Instance().Log(Error, kTag, status.message);
+    return status;
+  }
+  beam_size_ = options.beam_size;
+  lm_weight_ = options.lm_weight;
+  lm_bonus_ = options.lm_bonus;
+  lm_enabled_ = options.lm;
+  scorer_.reset();
+  hotwords_.reset();
+  if (lm_enabled_) {
+    status = EmbeddedLanguageModel(&lm_);
+    if (!status.ok()) {
+      Logger::Instance().Log(Error, kTag, status.message);
+      return status;
+    }
+  }
+  status = UseLanguageModel(nullptr, 0);  // builds the scorer of lm_ (if any) for these units
+  if (status.ok() && !options.hotwords.empty()) {
+    status = SetHotwords(options.hotwords, options.hotwords_score);
+  }
+  if (!status.ok()) {
+    Logger::Instance().Log(Error, kTag, status.message);
+    return status;
+  }
+  StartStream();
+  return Status();
+}
+
+Status OrvaneModule::UseLanguageModel(const void* bytes, size_t size) {
+  if (bytes != nullptr && size != 0) {
+    std::shared_ptr<const SyllableLm> lm;
+    const Status opened = SyllableLm::Open(bytes, size, true, &lm);
+    if (!opened.ok()) return opened;
+    lm_ = std::move(lm);
+  }
+  scorer_.reset();
+  if (lm_enabled_ && lm_ && units_.size() > 0) {
+    const Status status = SyllableScorer::Create(lm_, units_, lm_weight_, lm_bonus_, &scorer_);
+    if (!status.ok()) return status;
+    Logger::Instance().Log(Info, kTag, "language model: order " + std::to_string(lm_->order()) +
+                                           ", " + std::to_string(lm_->vocab_size()) + " syllables");
+  }
+  ApplyContext();
+  return Status();
+}
+
+Status OrvaneModule::SetHotwords(const std::vector<std::string>& phrases, double score) {
+  std::shared_ptr<const HotwordTrie> trie;
+  const Status status = HotwordTrie::Create(phrases, units_, score, &trie);
+  if (!status.ok()) return status;
+  hotwords_ = trie->num_phrases() > 0 ? trie : nullptr;
+  ApplyContext();
+  return Status();
+}
+
+void OrvaneModule::ApplyContext() {
+  if (search_) search_->SetContext(scorer_, hotwords_);
 }
 
 // `model_name` and `vocab_name` ("embedded model", a file's path) name the assets in the log lines
@@ -186,9 +280,10 @@ Status OrvaneModule::Load(Engine* engine, const void* model, size_t size, const 
 void OrvaneModule::StartStream() {
   features_.reset(new FeaturePipeline(geometry_.features));
   CtcBeamSearchConfig search_config;
-  search_config.beam_size = 10;
+  search_config.beam_size = beam_size_;
   search_config.blank_id = kBlankId;
   search_.reset(new CtcBeamSearch(search_config));
+  ApplyContext();
   endpoint_.reset(new CtcEndpoint(CtcEndpointConfig{5000, 1000, 20000, kSilenceBlankProbability}));
   states_.resize(geometry_.state_shapes.size());
   for (size_t k = 0; k < states_.size(); ++k) states_[k].assign(geometry_.state_size(k), 0.0f);
@@ -203,6 +298,13 @@ std::unique_ptr<Module> OrvaneModule::Clone() const {
   clone->model_loaded_ = model_loaded_;
   clone->units_ = units_;
   clone->geometry_ = geometry_;
+  clone->beam_size_ = beam_size_;
+  clone->lm_weight_ = lm_weight_;
+  clone->lm_bonus_ = lm_bonus_;
+  clone->lm_enabled_ = lm_enabled_;
+  clone->lm_ = lm_;
+  clone->scorer_ = scorer_;
+  clone->hotwords_ = hotwords_;
   clone->StartStream();
   return clone;
 }

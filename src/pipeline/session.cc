@@ -9,6 +9,7 @@
 
 #include "orvane/audio_resampler.h"
 #include "orvane/logger.h"
+#include "orvane/orvane_module.h"
 #include "orvane/result_builder.h"
 #include "pipeline/pipeline_impl.h"
 
@@ -158,6 +159,19 @@ void Session::Reset() {
   impl_->f32_pcm16_scaled = false;
   if (impl_->resampler) impl_->resampler->Reset();
   for (auto& module : impl_->modules) module->Reset();
+}
+
+Status Session::SetHotwords(const std::vector<std::string>& phrases, double score) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  bool found = false;
+  for (auto& module : impl_->modules) {
+    auto* recogniser = dynamic_cast<OrvaneModule*>(module.get());
+    if (recogniser == nullptr) continue;
+    const Status status = recogniser->SetHotwords(phrases, score);
+    if (!status.ok()) return status;
+    found = true;
+  }
+  return found ? Status() : Status(-2, "the pipeline has no recogniser");
 }
 
 }  // namespace orvane
