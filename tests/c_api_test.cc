@@ -152,3 +152,36 @@ TEST(CApiTest, OnePipelineServesEightThreadsWithTheirOwnSessions) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CApiTest, SessionHotwordsAreCheckedAndReplaceable) {
+  orvane_pipeline_t* p = orvane_pipeline_new();
+  ASSERT_EQ(orvane_pipeline_add_module(p, "orvane", "{\"hotwords\": [\"h\\u00e0 n\\u1ed9i\"]}"), 0);
+  ASSERT_EQ(orvane_pipeline_build(p), 0) << orvane_last_error();
+  orvane_session_t* s = orvane_session_new(p, 16000.0f);
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(orvane_session_set_hotwords(nullptr, "a", 2.0f), -1);
+  EXPECT_EQ(orvane_session_set_hotwords(s, nullptr, 2.0f), -1);
+  EXPECT_EQ(orvane_session_set_hotwords(s, "Nguy\u1ec5n V\u0103n A\r\n\nqqq\nb\u1ea1n zzz", 2.0f), -3);
+  EXPECT_STREQ(orvane_last_error(),
+               "hotwords cannot be written with the units: \"qqq\", \"b\u1ea1n zzz\"");
+  EXPECT_EQ(orvane_session_set_hotwords(s, "ph\u1edf", 10.5f), -3);
+  EXPECT_STREQ(orvane_last_error(), "hotwords_score must be a number from 0 to 10");
+  EXPECT_EQ(orvane_session_set_hotwords(s, "Nguy\u1ec5n V\u0103n A\r\n\nph\u1edf b\u00f2", 2.0f), 0);
+  EXPECT_EQ(orvane_session_set_hotwords(s, "", 2.0f), 0);
+  const std::vector<short> pcm = Tone(16000, 16000.0f, 440.0f);
+  EXPECT_EQ(orvane_accept_waveform_s16(s, pcm.data(), static_cast<int>(pcm.size())), 0);
+  EXPECT_NE(std::string(orvane_final_result(s)).find("\"is_final\":true"), std::string::npos);
+  orvane_session_free(s);
+
+  orvane_pipeline_t* empty = orvane_pipeline_new();
+  orvane_session_t* t = orvane_session_new(empty, 16000.0f);
+  EXPECT_EQ(orvane_session_set_hotwords(t, "ph\u1edf", 2.0f), -2);
+  EXPECT_STREQ(orvane_last_error(), "the pipeline has no recogniser");
+  orvane_session_free(t);
+  orvane_pipeline_free(empty);
+  orvane_pipeline_free(p);
+}
+
+}  // namespace

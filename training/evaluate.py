@@ -109,7 +109,7 @@ class TorchBackend:
 
 
 class LibBackend:
-    def __init__(self, lib, model_dir=""):
+    def __init__(self, lib, model_dir="", config=""):
         self.lib = ctypes.CDLL(lib)
         vp, cp = ctypes.c_void_p, ctypes.c_char_p
         for name, res, args in (("orvane_pipeline_preset", vp, [cp]), ("orvane_pipeline_new", vp, []),
@@ -129,20 +129,29 @@ class LibBackend:
                 self.lib.orvane_pipeline_free(probe[0])
                 raise SystemExit("%s does not load model folders (\"model_dir\"): it ignored a missing one" % lib)
             self.lib.orvane_pipeline_free(probe[0])
-            self.p, rc = self.folder_pipeline(model_dir)
+            self.p, rc = self.folder_pipeline(model_dir, config)
             if rc != 0:
                 raise SystemExit("cannot load %s: %s" % (model_dir, self.lib.orvane_last_error().decode()))
+        elif config:
+            # the "transcribe" preset's modules, the recogniser with this configuration text
+            self.p = self.lib.orvane_pipeline_new()
+            self.lib.orvane_pipeline_add_module(self.p, b"vad", b"{}")
+            self.lib.orvane_pipeline_add_module(self.p, b"orvane", config.encode())
+            if self.lib.orvane_pipeline_build(self.p) != 0:
+                raise SystemExit("cannot build the pipeline: " + self.lib.orvane_last_error().decode())
         else:
             self.p = self.lib.orvane_pipeline_preset(b"transcribe")
         if not self.p:
             raise SystemExit("cannot build the transcribe pipeline")
 
-    def folder_pipeline(self, model_dir):
+    def folder_pipeline(self, model_dir, config=""):
         """The "transcribe" preset's modules with the recogniser's model from `model_dir`
-        (model.onnx + units.txt). Returns (pipeline, build code)."""
+        (model.onnx + units.txt) and the members of `config`. Returns (pipeline, build code)."""
         p = self.lib.orvane_pipeline_new()
         self.lib.orvane_pipeline_add_module(p, b"vad", b"{}")
-        config = json.dumps({"model_dir": os.path.abspath(model_dir)})
+        settings = json.loads(config) if config else {}
+        settings["model_dir"] = os.path.abspath(model_dir)
+        config = json.dumps(settings)
         self.lib.orvane_pipeline_add_module(p, b"orvane", config.encode())
         return p, self.lib.orvane_pipeline_build(p)
 
@@ -166,6 +175,8 @@ def main():
     ap.add_argument("--sources", default=os.path.join(HERE, "work", "text", "test.txt"))
     ap.add_argument("--weights", choices=["fp32", "fp16", "int8"], default="fp32",
                     help="torch backend: round the weights as export.py --weights stores them")
+    ap.add_argument("--config", default="",
+                    help='lib backend: configuration text of the recogniser, e.g. \'{"lm": false}\'')
     ap.add_argument("--limit", type=int, default=0)
     ap.add_argument("--json", default="", help="write the figures here")
     ap.add_argument("--show", type=int, default=5, help="print this many example errors")
@@ -181,7 +192,7 @@ def main():
     if args.limit:
         rows = rows[:args.limit]
     dec = (TorchBackend(args.ckpt, args.vocab, args.feats, args.weights) if args.backend == "torch"
-           else LibBackend(args.lib, args.model))
+           else LibBackend(args.lib, args.model, args.config))
     t0, audio, decoded = time.time(), 0.0, []
     for uid, wav, voice, variant, rate, pitch, noise, ref in rows:
         decoded.append((voice, variant, int(pitch), noise, ref, dec(uid, wav)))

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <limits>
 
 #include "orvane.h"
@@ -17,7 +18,8 @@ namespace {
 
 bool TakesValue(const std::string& flag) {
   return flag == "--preset" || flag == "--modules" || flag == "--log-level" || flag == "--rate" ||
-         flag == "--format" || flag == "--model";
+         flag == "--format" || flag == "--model" || flag == "--hotwords" ||
+         flag == "--hotwords-score";
 }
 
 std::vector<std::string> SplitCommas(const std::string& list) {
@@ -133,6 +135,22 @@ bool ParseOptions(const std::string& command, const std::vector<std::string>& ar
         return false;
       }
       out->rate = rate;
+    } else if (arg == "--hotwords" && pipeline_option) {
+      std::ifstream in(value);
+      if (!in) {
+        PrintError("cannot read the hotwords file '" + value + "'");
+        return false;
+      }
+      out->hotwords.clear();
+      for (std::string line; std::getline(in, line);) out->hotwords.push_back(line);
+      out->hotwords_given = true;
+    } else if (arg == "--hotwords-score" && pipeline_option) {
+      double score = 0;
+      if (!ParseNumber(value, &score) || score < 0 || score > 10) {
+        PrintError("invalid --hotwords-score '" + value + "': expected a number from 0 to 10");
+        return false;
+      }
+      out->hotwords_score = score;
     } else if (arg == "--format" && is_stream) {
       if (value != "s16le" && value != "f32le") {
         PrintError("invalid --format '" + value + "': expected s16le or f32le");
@@ -193,6 +211,13 @@ std::unique_ptr<Pipeline> MakePipeline(const Options& options) {
     return nullptr;
   }
   return pipeline;
+}
+
+bool ApplyHotwords(const Options& options, Session* session) {
+  if (!options.hotwords_given) return true;
+  const Status status = session->SetHotwords(options.hotwords, options.hotwords_score);
+  if (!status.ok()) PrintError("--hotwords: " + status.message);
+  return status.ok();
 }
 
 bool WriteOut(const std::string& text) {

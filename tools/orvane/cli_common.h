@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "orvane/pipeline.h"
+#include "orvane/session.h"
 
 namespace orvane {
 namespace cli {
@@ -29,6 +30,9 @@ struct Options {
   double rate = 0.0;                 // stream: input rate in Hz (0: not given)
   std::string format = "s16le";      // stream: sample format of standard input
   std::vector<std::string> files;    // transcribe: the WAV files
+  std::vector<std::string> hotwords;  // --hotwords FILE: its lines, phrases favoured by the search
+  bool hotwords_given = false;
+  double hotwords_score = 2.0;        // --hotwords-score: bonus per matched unit
 };
 
 // Parses args (everything after the command name) for `command`. On a usage error prints one line
@@ -40,6 +44,10 @@ void PrintError(const std::string& message);
 
 // The pipeline named by the options, built; empty after a one-line error on stderr.
 std::unique_ptr<Pipeline> MakePipeline(const Options& options);
+
+// Gives the session the --hotwords phrases (nothing without the option). False after a one-line
+// error on stderr naming the problem (phrases that cannot be written, a score out of range).
+bool ApplyHotwords(const Options& options, Session* session);
 
 // Writes `text` to stdout and flushes. False when the output is gone (closed pipe, full disk); the
 // caller then stops quietly with kExitFailure.

@@ -38,6 +38,9 @@ const char kPipelineOptions[] =
     "  --model DIR          recognise with the model folder DIR (model.onnx and units.txt)\n"
     "                       instead of the model built into the library\n"
     "  --log-level N        library log level on stderr: 0 trace .. 4 error, 5 silent (default 3)\n"
+    "  --hotwords FILE      phrases to favour (names, terms), one per line, UTF-8; a phrase that\n"
+    "                       the recogniser's units cannot write is refused with its name\n"
+    "  --hotwords-score X   bonus per matched unit of a hotword, 0 to 10 (default 2)\n"
     "  -h, --help           show this help\n";
 
 const char kTranscribeHelp[] =

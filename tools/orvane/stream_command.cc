@@ -125,6 +125,7 @@ int RunStream(const Options& options) {
                ": the library cannot open a session at this rate");
     return kExitUsage;
   }
+  if (!ApplyHotwords(options, session.get())) return kExitFailure;
   CatchInterrupt();
 
   const bool f32 = options.format == "f32le";

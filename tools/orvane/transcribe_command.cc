@@ -36,12 +36,14 @@ FileResult Failed(const std::string& message) {
 
 // Samples go in blocks of one second of input, which also keeps every count far below the int
 // limit of the session calls.
-FileResult TranscribeOne(Pipeline* pipeline, const std::string& path, bool show_progress) {
+FileResult TranscribeOne(Pipeline* pipeline, const Options& options, const std::string& path,
+                         bool show_progress) {
   AudioClip clip;
   const Status read = AudioIo::ReadWav(path, &clip);
   if (!read.ok()) return Failed(read.message);
   std::unique_ptr<Session> session = pipeline->NewSession(clip.sample_rate);
   if (!session) return Failed("session creation failed");
+  if (!ApplyHotwords(options, session.get())) return Failed("hotwords refused");
 
   const size_t total = clip.samples.size();
   const size_t block = std::max<size_t>(1, static_cast<size_t>(clip.sample_rate));
@@ -76,7 +78,7 @@ int RunTranscribe(const Options& options) {
   const bool progress = isatty(STDERR_FILENO) == 1;
   int status = kExitOk;
   for (const std::string& path : options.files) {
-    const FileResult file = TranscribeOne(pipeline.get(), path, progress);
+    const FileResult file = TranscribeOne(pipeline.get(), options, path, progress);
     const bool failed = !file.error.empty();
     if (failed) {
       // The reader's messages usually name the file already.
