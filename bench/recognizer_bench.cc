@@ -103,14 +103,23 @@ std::string TestModelPath(const char* argv0) {
   return "";
 }
 
+// Twenty names a host might bias the recogniser towards.
+const std::vector<std::string> kHotwords = {
+    "nguyễn văn an", "trần thị bình", "lê hoàng cường", "phạm minh đức", "hoàng thu hà",
+    "vũ quốc hùng", "đặng thanh hương", "bùi văn khoa", "đỗ thị lan", "hồ minh long",
+    "ngô bảo ngọc", "dương văn phúc", "lý thị quỳnh", "mai xuân sơn", "tạ thu thảo",
+    "chu văn thắng", "khúc thừa dụ", "mạc đĩnh chi", "quách tĩnh", "tôn thất thuyết"};
+
 // One session fed `audio` in ~100 ms blocks, asking for the partial result after each block as a
 // streaming host does. Returns seconds of wall time; `final_text` gets the final document and
-// `cpu` (when given) the seconds of CPU time of the calling thread.
+// `cpu` (when given) the seconds of CPU time of the calling thread. With `hotwords` the session
+// gets kHotwords.
 double StreamSession(Pipeline* pipeline, const std::vector<float>& audio, int rate,
-                     std::string* final_document, double* cpu = nullptr) {
+                     std::string* final_document, double* cpu = nullptr, bool hotwords = false) {
   const auto start = Clock::now();
   const double cpu_start = ThreadCpuSeconds();
   std::unique_ptr<Session> session = pipeline->NewSession(static_cast<float>(rate));
+  if (hotwords) session->SetHotwords(kHotwords, 2.0);
   const size_t block = static_cast<size_t>(rate / 10);
   for (size_t pos = 0; pos < audio.size(); pos += block) {
     const size_t n = std::min(block, audio.size() - pos);
@@ -328,6 +337,18 @@ int main(int argc, char** argv) {
   std::printf("  44.1 kHz input: %8.1f ms   RTF %.5f  (%.0fx faster than real time); CPU RTF %.5f\n",
               whole44 * 1e3, whole44 / kSeconds, kSeconds / whole44, cpu44 / kSeconds);
   std::printf("  final document: %.120s\n", final_document.c_str());
+  double cpu_hot = 0, cpu_nolm = 0;
+  const double hot16 = StreamSession(pipeline.get(), audio16k, 16000, nullptr, &cpu_hot, true);
+  std::printf("  16 kHz, %zu session hotwords: %8.1f ms   RTF %.5f   CPU RTF %.5f\n", kHotwords.size(),
+              hot16 * 1e3, hot16 / kSeconds, cpu_hot / kSeconds);
+  Pipeline plain;
+  plain.AddModule("vad", "{}");
+  plain.AddModule("orvane", "{\"lm\": false}");
+  if (plain.Build().ok()) {
+    const double nolm16 = StreamSession(&plain, audio16k, 16000, nullptr, &cpu_nolm);
+    std::printf("  16 kHz, language model off:  %8.1f ms   RTF %.5f   CPU RTF %.5f\n", nolm16 * 1e3,
+                nolm16 / kSeconds, cpu_nolm / kSeconds);
+  }
 
   // 2. Stages.
   PrintStages(TimeStages(audio44k, TestModelPath(argv[0])));
@@ -347,20 +368,23 @@ int main(int argc, char** argv) {
       "2 x 60 s\n  throughput ratio (2 threads / 1) = %.2f (ideal 2.00)\n",
       one * 1e3, two_wall * 1e3, 2.0 * one / two_wall);
 
-  // 4. Memory per additional session (each fed 1 s so its buffers exist).
+  // 4. Memory per additional session (each fed 1 s so its buffers exist, each with its own
+  // hotwords; the language model is shared).
   std::vector<std::unique_ptr<Session>> sessions;
   const std::vector<float> second(audio44k.begin(), audio44k.begin() + 44100);
   sessions.push_back(pipeline->NewSession(44100.0f));
+  sessions.back()->SetHotwords(kHotwords, 2.0);
   sessions.back()->AcceptWaveformF32(second.data(), static_cast<int>(second.size()));
   const long before = RssKib();
   constexpr int kExtra = 50;
   for (int i = 0; i < kExtra; ++i) {
     sessions.push_back(pipeline->NewSession(44100.0f));
+    sessions.back()->SetHotwords(kHotwords, 2.0);
     sessions.back()->AcceptWaveformF32(second.data(), static_cast<int>(second.size()));
   }
   const long after = RssKib();
   std::printf(
-      "\n4. memory per additional 44.1 kHz session: %.1f KiB (RSS %ld -> %ld KiB over %d "
+      "\n4. memory per additional 44.1 kHz session with 20 hotwords: %.1f KiB (RSS %ld -> %ld KiB over %d "
       "sessions)\n",
       static_cast<double>(after - before) / kExtra, before, after, kExtra);
   sessions.clear();
