@@ -119,7 +119,7 @@ double StreamSession(Pipeline* pipeline, const std::vector<float>& audio, int ra
   const auto start = Clock::now();
   const double cpu_start = ThreadCpuSeconds();
   std::unique_ptr<Session> session = pipeline->NewSession(static_cast<float>(rate));
-  if (hotwords) session->SetHotwords(kHotwords, 2.0);
+  if (hotwords) session->SetHotwords(kHotwords, 3.0);
   const size_t block = static_cast<size_t>(rate / 10);
   for (size_t pos = 0; pos < audio.size(); pos += block) {
     const size_t n = std::min(block, audio.size() - pos);
@@ -373,13 +373,13 @@ int main(int argc, char** argv) {
   std::vector<std::unique_ptr<Session>> sessions;
   const std::vector<float> second(audio44k.begin(), audio44k.begin() + 44100);
   sessions.push_back(pipeline->NewSession(44100.0f));
-  sessions.back()->SetHotwords(kHotwords, 2.0);
+  sessions.back()->SetHotwords(kHotwords, 3.0);
   sessions.back()->AcceptWaveformF32(second.data(), static_cast<int>(second.size()));
   const long before = RssKib();
   constexpr int kExtra = 50;
   for (int i = 0; i < kExtra; ++i) {
     sessions.push_back(pipeline->NewSession(44100.0f));
-    sessions.back()->SetHotwords(kHotwords, 2.0);
+    sessions.back()->SetHotwords(kHotwords, 3.0);
     sessions.back()->AcceptWaveformF32(second.data(), static_cast<int>(second.size()));
   }
   const long after = RssKib();

@@ -90,9 +90,10 @@ ORVANE_C_API void orvane_session_reset(orvane_session_t* session);
 
 /* Hotwords of this session: phrases the recogniser favours (names, product names, commands), given
  * as UTF-8 text with one phrase per line (words separated by spaces; capitals allowed; blank lines
- * skipped). `score` is the bonus per matched unit of a phrase, from 0 to 10 (about 2 is a good
- * start). They replace the pipeline's hotwords (configuration member "hotwords") for this session
- * only, apply from the next audio on and survive orvane_session_reset; "" removes them.
+ * skipped). `score` is the bonus per matched unit of a phrase (counted once two units of it have
+ * matched), from 0 to 10; 3 is the recogniser's default. They replace the pipeline's hotwords
+ * (configuration member "hotwords") for this session only, apply from the next audio on and
+ * survive orvane_session_reset; "" removes them.
  * Returns 0; -1 for a null handle or text (last error unchanged); -2 when the pipeline has no
  * recogniser; -3 with the last error "hotwords_score must be a number from 0 to 10" or
  * "hotwords cannot be written with the units: " followed by the refused phrases in quotes (the

@@ -159,7 +159,9 @@ TEST(SearchContext, HotwordsFavourTheirSpellingAndTakeBackFailedMatches) {
   HotwordTrie::State s, t;
   HotwordTrie::Start(&s);
   trie->Advance(s, kX, &t);
+  EXPECT_DOUBLE_EQ(trie->Score(t), 0.0);   // one unit: too common a start to reward yet
   trie->Advance(t, kA, &s);
+  EXPECT_DOUBLE_EQ(trie->Score(s), 4.0);
   trie->Advance(s, kB, &t);
   EXPECT_DOUBLE_EQ(trie->Score(t), 6.0);   // three units of "xa ba" matched so far
   EXPECT_DOUBLE_EQ(HotwordTrie::FinalScore(t), 0.0);

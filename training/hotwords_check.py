@@ -55,7 +55,7 @@ class Recogniser:
         if self.lib.orvane_pipeline_build(self.p) != 0:
             raise SystemExit(self.lib.orvane_last_error().decode())
 
-    def __call__(self, samples, hotwords=None, score=2.0):
+    def __call__(self, samples, hotwords=None, score=3.0):
         s = self.lib.orvane_session_new(self.p, 16000.0)
         if hotwords is not None:
             if self.lib.orvane_session_set_hotwords(s, "\n".join(hotwords).encode(), score) != 0:
@@ -75,7 +75,7 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--lib", default=os.path.join(HERE, "..", "build", "liborvane.so"))
     ap.add_argument("--out", default=os.path.join(HERE, "work", "hotwords"))
-    ap.add_argument("--score", type=float, default=2.0)
+    ap.add_argument("--score", type=float, default=3.0)
     ap.add_argument("--ordinary", default="", help="manifest of ordinary held-out audio")
     ap.add_argument("--ordinary-limit", type=int, default=150)
     args = ap.parse_args()

@@ -20,7 +20,7 @@ struct DecoderOptions {
   static constexpr double kDefaultLmWeight = 0.8;
   static constexpr double kDefaultLmBonus = 4.0;
   static constexpr int kDefaultBeamSize = 10;
-  static constexpr double kDefaultHotwordsScore = 2.0;
+  static constexpr double kDefaultHotwordsScore = 3.0;
 
   bool lm = true;
   double lm_weight = kDefaultLmWeight;

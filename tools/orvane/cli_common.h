@@ -32,7 +32,7 @@ struct Options {
   std::vector<std::string> files;    // transcribe: the WAV files
   std::vector<std::string> hotwords;  // --hotwords FILE: its lines, phrases favoured by the search
   bool hotwords_given = false;
-  double hotwords_score = 2.0;        // --hotwords-score: bonus per matched unit
+  double hotwords_score = 3.0;        // --hotwords-score: bonus per matched unit
 };
 
 // Parses args (everything after the command name) for `command`. On a usage error prints one line

@@ -40,7 +40,7 @@ const char kPipelineOptions[] =
     "  --log-level N        library log level on stderr: 0 trace .. 4 error, 5 silent (default 3)\n"
     "  --hotwords FILE      phrases to favour (names, terms), one per line, UTF-8; a phrase that\n"
     "                       the recogniser's units cannot write is refused with its name\n"
-    "  --hotwords-score X   bonus per matched unit of a hotword, 0 to 10 (default 2)\n"
+    "  --hotwords-score X   bonus per matched unit of a hotword, 0 to 10 (default 3)\n"
     "  -h, --help           show this help\n";
 
 const char kTranscribeHelp[] =
