@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,14 @@ TEST(SyllableLm, RefusesDamagedFields) {
   EXPECT_EQ(refused(good, unigrams + 8, &nan, 4), "language model: bad backoff at order 1");
   EXPECT_EQ(refused(good, unigrams + 12, &seven, 4),
             "language model: child ranges do not cover order 2");
+  // A range running past the next order's records, found by the fuzzer: refused before any read.
+  EXPECT_EQ(refused(good, unigrams + 16 + 12, &huge, 4),
+            "language model: child ranges out of order at order 1");
+  const uint32_t big_vocab = 0x7fffffff;
+  std::string many = good;
+  std::memcpy(&many[16], &big_vocab, 4);
+  std::memcpy(&many[24], &big_vocab, 4);
+  EXPECT_EQ(refused(many, 0, "ORVSYLM1", 8), "language model: word list does not hold the vocabulary");
   const size_t bigrams = unigrams + 7 * 16;
   EXPECT_EQ(refused(good, bigrams, &huge, 4), "language model: word id out of range at order 2");
   EXPECT_EQ(refused(good, bigrams + 2 * 16, &a, 4), "language model: children not sorted at order 2");

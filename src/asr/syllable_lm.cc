@@ -74,6 +74,8 @@ Status SyllableLm::Parse() {
   if (vocab < 3 || counts_[1] != vocab) return Bad("vocabulary size does not match the unigrams");
   vocab_size_ = static_cast<int32_t>(vocab);
   if (word_bytes > size_ - pos) return Bad("truncated word list");
+  // Every word takes at least its line feed: bounds the vocabulary by the image before allocating.
+  if (vocab > word_bytes) return Bad("word list does not hold the vocabulary");
 
   // Words: exactly `vocab` lines.
   words_.clear();
@@ -116,10 +118,15 @@ Status SyllableLm::Parse() {
     if (FirstChild(n, 0) != 0 || FirstChild(n, counts_[n]) != counts_[n + 1]) {
       return Bad("child ranges do not cover order " + std::to_string(n + 1));
     }
+    // All ranges ascending (so within the next order's records) before any child is read.
+    for (uint64_t i = 0; i < counts_[n]; ++i) {
+      if (FirstChild(n, i + 1) < FirstChild(n, i)) {
+        return Bad("child ranges out of order at order " + std::to_string(n));
+      }
+    }
     for (uint64_t i = 0; i < counts_[n]; ++i) {
       const uint64_t b = FirstChild(n, i);
       const uint64_t e = FirstChild(n, i + 1);
-      if (e < b) return Bad("child ranges out of order at order " + std::to_string(n));
       for (uint64_t c = b + 1; c < e; ++c) {
         if (RecordWord(n + 1, c - 1) >= RecordWord(n + 1, c)) {
           return Bad("children not sorted at order " + std::to_string(n + 1));
