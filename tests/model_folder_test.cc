@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/onnx_engine.h"
+#include "lm_test_support.h"
 #include "models_test_support.h"
 #include "orvane/json_writer.h"
 #include "orvane/logger.h"
@@ -175,6 +176,32 @@ TEST_F(ModelFolderTest, EveryBadFolderFailsTheBuildNamingTheFile) {
   ASSERT_TRUE(p.AddModule("orvane", "{\"model_dir\":7}").ok());
   EXPECT_EQ(p.Build().message,
             "module init failed [orvane]: orvane configuration: \"model_dir\" must be a string");
+}
+
+// A folder's own language model: a good one loads with the folder; a truncated one fails the build
+// naming the file.
+TEST_F(ModelFolderTest, FolderLanguageModelIsCheckedAndUsed) {
+  TempDir tmp;
+  const std::string good = tm::Path("small_geometry");
+  const std::string lm = testing_support::BuildLm(2, {"ba"}, {{{"ba"}, -0.1f, 0.0f}});
+  for (const auto& [name, bytes] : {std::make_pair(std::string("with_lm"), lm),
+                                    std::make_pair(std::string("bad_lm"), lm.substr(0, 40))}) {
+    const std::string dir = tmp.Sub(name);
+    std::filesystem::create_directories(dir);
+    WriteText(dir + "/model.onnx", ReadText(good + "/model.onnx"));
+    WriteText(dir + "/units.txt", ReadText(good + "/units.txt"));
+    WriteText(dir + "/lm.bin", bytes);
+    Pipeline p;
+    ASSERT_TRUE(p.AddModule("orvane", FolderConfig(dir)).ok());
+    const Status built = p.Build();
+    if (name == "with_lm") {
+      EXPECT_TRUE(built.ok()) << built.message;
+    } else {
+      EXPECT_EQ(built.code, -3);
+      EXPECT_NE(built.message.find("bad_lm/lm.bin: language model: truncated"), std::string::npos)
+          << built.message;
+    }
+  }
 }
 
 }  // namespace
