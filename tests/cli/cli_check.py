@@ -343,6 +343,30 @@ def case_sample(a):
     check(rc == 0 and out == doc.get("text", "") + "\n", "sample --text: %r" % out)
 
 
+def case_hotwords(a):
+    # --hotwords FILE: phrases that the units can write are taken (an unrelated name leaves the
+    # sample's text as it was); unwritable ones are named; a missing file or a bad score is usage.
+    os.makedirs(a.work, exist_ok=True)
+    good, bad = os.path.join(a.work, "hotwords_good.txt"), os.path.join(a.work, "hotwords_bad.txt")
+    with open(good, "w", encoding="utf-8") as f:
+        f.write("Khúc Thừa Dụ\n\nmạc đĩnh chi\n")
+    with open(bad, "w", encoding="utf-8") as f:
+        f.write("hà nội\nqxq\n")
+    rc, plain, _ = run([a.tool, "transcribe", "--text", a.sample])
+    check(rc == 0, "hotwords: plain run exit %d" % rc)
+    rc, out, err = run([a.tool, "transcribe", "--text", "--hotwords", good, a.sample])
+    check(rc == 0 and out == plain, "hotwords: unrelated names changed %r into %r (%r)" % (plain, out, err))
+    rc, out, err = run([a.tool, "transcribe", "--hotwords", bad, a.sample])
+    check(rc == 1 and 'cannot be written with the units: "qxq"' in err and "hà nội" not in err,
+          "hotwords: unwritable phrase: exit %d %r" % (rc, err))
+    rc, _, err = run([a.tool, "transcribe", "--hotwords", os.path.join(a.work, "none.txt"), a.sample])
+    check(rc == 2 and "cannot read the hotwords file" in one_error_line(err, "hotwords"),
+          "hotwords: missing file: exit %d %r" % (rc, err))
+    rc, _, err = run([a.tool, "transcribe", "--hotwords", good, "--hotwords-score", "11", a.sample])
+    check(rc == 2 and "--hotwords-score" in one_error_line(err, "hotwords"),
+          "hotwords: bad score: exit %d %r" % (rc, err))
+
+
 def model_folder(a, name, model=None, units=None):
     """A model folder under the work folder; model/units are bytes, or None for the embedded
     model's files, or False for no file."""

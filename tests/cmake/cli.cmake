@@ -17,7 +17,7 @@ if(ORVANE_CLI_PYTHON3)
   if(ORVANE_BUILD_TOOLS)
     # Top-level CMake adds tools/ after tests/, so the target is named by generator expression.
     list(APPEND _cli_cases version list help transcribe missing_file unsupported_wav bad_rate
-                           stream closed_pipe terminal sample model)
+                           stream closed_pipe terminal sample model hotwords)
     set(_cli_tool $<TARGET_FILE:orvane-cli>)
   endif()
   foreach(cli_case ${_cli_cases})
