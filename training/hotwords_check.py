@@ -24,7 +24,8 @@ import tts  # noqa: E402
 # Names and carrier sentences written for this check (not from any corpus).
 NAMES = ["khúc thừa dụ", "tôn thất thuyết", "mạc đĩnh chi", "bế văn đàn", "hứa vĩnh khuê",
          "giáp văn khương", "lục vân tiên", "kiều nguyệt nga", "thạch sanh", "ông ích khiêm",
-         "quách tĩnh", "nghiêm xuân yêm"]
+         "quách tĩnh", "nghiêm xuân yêm", "ngụy như kon tum", "kha vạng cân", "ưng hoàng phúc",
+         "lã văn cầu"]
 CARRIERS = ["hôm qua tôi gặp {} ở chợ", "chị ấy vừa gọi điện cho {} xong", "ngày mai {} sẽ đến thăm lớp",
             "bạn có biết {} không", "mọi người đang chờ {} ở cổng trường", "tôi đã gửi thư cho {} rồi"]
 UNRELATED = ["phạm ngũ lão", "trần khát chân", "lý thường kiệt", "đoàn thị điểm", "cao bá quát"]
