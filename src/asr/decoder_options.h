@@ -1,5 +1,5 @@
 // DecoderOptions: the recogniser's decoding settings read from its configuration text (a JSON
-// object; other members are left to their readers):
+// object, read with JsonValue; other members are left to their readers):
 //   "lm"             true/false: use the language model (default true when one is available)
 //   "lm_weight"      0..5, weight of the syllable log probabilities
 //   "lm_bonus"       -20..20, added per syllable (insertion bonus)
