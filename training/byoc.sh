@@ -65,7 +65,8 @@ done
 if has_step 2; then
   for s in "${splits[@]}"; do
     stage "2 features of $s"
-    $py "$here/feats.py" --manifest "$work/data/$s.tsv" --feats "$work/feats/$s" --tool "$build/tools/fbank/orvane-fbank"
+    $py "$here/feats.py" --manifest "$work/data/$s.tsv" --feats "$work/feats/$s" \
+        --tool "$build/tools/fbank/orvane-fbank"
   done
 fi
 
@@ -92,8 +93,11 @@ done
 
 if has_step 4; then
   stage "4 export to $work/model"
-  ref=()
-  [ -n "$test_split" ] && ref=(--ref-feats "$work/feats/$test_split/$(head -n1 "$work/data/$test_split.tsv" | cut -f1).npy")
+  ref=()  # one utterance's logits, whole against streamed, as a check of the export
+  if [ -n "$test_split" ]; then
+    npy=$work/feats/$test_split/$(head -n1 "$work/data/$test_split.tsv" | cut -f1).npy
+    [ -f "$npy" ] && ref=(--ref-feats "$npy")
+  fi
   $py "$here/export.py" --ckpt "$work/ckpt/last.pt" --model-dir "$work/model" --vocab "$vocab" \
       --weights "$weights" --ref-dir "$work/check" "${ref[@]}"
 fi
