@@ -3,7 +3,8 @@ from __future__ import annotations
 
 import json as _json
 from dataclasses import dataclass, field
-from typing import Any, Dict, List, Optional
+from json.decoder import scanstring as _scanstring  # type: ignore[attr-defined]  # the C scanner
+from typing import Any, Dict, List, Optional, Tuple
 
 # Members that Result exposes as attributes; every other member is in Result.fields.
 _KNOWN = ("text", "partial", "is_final", "segments")
@@ -59,12 +60,39 @@ class Result:
     fields, "speakers"), `json` (the raw text), `data` (the whole document parsed).
     """
 
-    __slots__ = ("json", "_doc", "_segments")
+    __slots__ = ("json", "_doc", "_segments", "_head")
 
     def __init__(self, json_text: str) -> None:
         self.json = json_text
         self._doc: Optional[Dict[str, Any]] = None
         self._segments: Optional[List[Segment]] = None
+        self._head: Optional[Tuple[str, str, bool]] = None
+
+    def _read_head(self) -> Tuple[str, str, bool]:
+        """(text, partial, is_final) without parsing the whole document: the library writes these
+        members first, in this order, and the rest (every segment with its words) can be long.
+        Any other shape is read by the full parse."""
+        if self._head is None:
+            doc, pos = self.json, 1
+            try:
+                text = partial = ""
+                if doc.startswith('{"text":"'):
+                    text, pos = _scanstring(doc, 9)
+                    pos += 1
+                if doc.startswith('"partial":"', pos):
+                    partial, pos = _scanstring(doc, pos + 11)
+                    pos += 1
+                if doc.startswith('"is_final":true', pos):
+                    self._head = (text, partial, True)
+                elif doc.startswith('"is_final":false', pos):
+                    self._head = (text, partial, False)
+            except ValueError:
+                pass
+            if self._head is None:
+                data = self.data
+                self._head = (data.get("text", ""), data.get("partial", ""),
+                              bool(data.get("is_final", False)))
+        return self._head
 
     @property
     def data(self) -> Dict[str, Any]:
@@ -75,15 +103,15 @@ class Result:
 
     @property
     def text(self) -> str:
-        return self.data.get("text", "")
+        return self._read_head()[0]
 
     @property
     def partial(self) -> str:
-        return self.data.get("partial", "")
+        return self._read_head()[1]
 
     @property
     def is_final(self) -> bool:
-        return bool(self.data.get("is_final", False))
+        return self._read_head()[2]
 
     @property
     def segments(self) -> List[Segment]:

@@ -124,3 +124,28 @@ def test_presets_and_modules(recognizer):
     with orvane.Recognizer(preset="analytics") as analytics:
         result = analytics.transcribe(samples, rate)
         assert result.text == expected[0] and "noise" in result.fields
+
+
+def test_leading_members_read_without_the_full_parse(recognizer):
+    """text, partial and is_final are read from the start of the document; they must agree with
+    the parsed document on real results and on shapes the reader does not expect."""
+    import json
+    samples, rate = read_wav(SAMPLES[0])
+    with recognizer.stream(rate) as stream:
+        documents = []
+        for i in range(0, len(samples), 1600):
+            stream.accept(samples[i:i + 1600])
+            documents.append(stream.partial.json)
+        documents.append(stream.final().json)
+    documents += ['{"text":"a\\"b\\u00e0\\n","is_final":true}', '{"partial":"p","is_final":false}',
+                  '{"is_final":true,"error":"e"}', '{"text":"unterminated']
+    for document in documents:
+        try:
+            parsed = json.loads(document)
+        except ValueError:
+            with pytest.raises(ValueError):
+                orvane.Result(document).text
+            continue
+        result = orvane.Result(document)
+        assert (result.text, result.partial, result.is_final) == (
+            parsed.get("text", ""), parsed.get("partial", ""), parsed["is_final"])
