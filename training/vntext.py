@@ -230,3 +230,83 @@ def sentence_units(sentence):
             return None
         out.extend(u)
     return out
+
+
+# Whole-sentence normalisation for real text (Wikipedia, news, conversation): a sentence is kept
+# whole or dropped, never cut into runs around a word that cannot be read.
+
+# Letter names as Vietnamese speakers spell acronyms out ("CSGT" -> "xê ét giê tê").
+LETTER_NAMES = {"a": "a", "b": "bê", "c": "xê", "d": "dê", "đ": "đê", "e": "e", "f": "ép", "g": "giê",
+                "h": "hát", "i": "i", "j": "gi", "k": "ca", "l": "lờ", "m": "mờ", "n": "nờ", "o": "o",
+                "p": "pê", "q": "quy", "r": "rờ", "s": "ét", "t": "tê", "u": "u", "v": "vê", "w": "vê kép",
+                "x": "ích", "y": "i", "z": "dét", "ơ": "ơ", "ô": "ô", "ê": "ê", "ư": "ư", "â": "â", "ă": "á"}
+
+# Abbreviations, units and the commonest foreign words of the sources, said the Vietnamese way.
+RESPELL = {
+    "tp": "thành phố", "hcm": "hồ chí minh", "tphcm": "thành phố hồ chí minh", "vn": "việt nam",
+    "ubnd": "ủy ban nhân dân", "tcn": "trước công nguyên", "csgt": "cảnh sát giao thông",
+    "tnhh": "trách nhiệm hữu hạn", "hđnd": "hội đồng nhân dân", "thpt": "trung học phổ thông",
+    "thcs": "trung học cơ sở", "gs": "giáo sư", "ts": "tiến sĩ", "pgs": "phó giáo sư",
+    "km": "ki lô mét", "kg": "ki lô gam", "cm": "xen ti mét", "mm": "mi li mét", "ha": "héc ta",
+    "usd": "đô la mỹ", "km²": "ki lô mét vuông", "m²": "mét vuông",
+    "mary": "me ri", "john": "giôn", "james": "giêm", "boston": "bốt tơn", "fax": "phách",
+    "piano": "pi a nô", "tennis": "ten nít", "karaoke": "ka ra ô kê", "taxi": "tắc xi",
+    "tivi": "ti vi", "tv": "ti vi", "canada": "ca na đa", "pizza": "pi da", "tokyo": "tô ki ô",
+    "paris": "pa ri", "video": "vi đê ô", "ôtô": "ô tô", "guitar": "ghi ta", "ghita": "ghi ta",
+    "virus": "vi rút", "bus": "buýt", "facebook": "phây búc", "malaysia": "ma lai xi a",
+    "campuchia": "cam pu chia", "vali": "va li", "sofa": "sô pha", "london": "luân đôn",
+    "album": "an bum", "radio": "ra đi ô", "internet": "in tơ nét", "email": "i meo",
+    "ok": "ô kê", "okay": "ô kê", "alo": "a lô", "hiv": "hát i vê", "aids": "ết",
+}
+# after a number only: "5 m" is five metres, a lone "m" is not
+UNIT_AFTER_NUMBER = {"m": "mét", "đ": "đồng", "%": "phần trăm", "°c": "độ xê", "kw": "ki lô oát"}
+
+
+def _spell_token(tok):
+    """A word of the source -> Vietnamese syllables, or None when it cannot be read."""
+    low = tok.lower()
+    if low in RESPELL:
+        return RESPELL[low]
+    c = canonical_syllable(low)
+    if c is not None:
+        return c
+    # an acronym of 2-5 capitals ("CSGT", "HĐXX") is spelled letter by letter
+    if 2 <= len(tok) <= 5 and tok.isupper() and all(ch in LETTER_NAMES for ch in low):
+        return " ".join(LETTER_NAMES[ch] for ch in low)
+    return None
+
+
+def normalise_sentence(text, min_len=3, max_len=35):
+    """One sentence of real text -> its normalised syllables, or None when any word cannot be read
+    (it is dropped whole rather than cut, so that every kept sentence is a sentence)."""
+    text = unicodedata.normalize("NFC", text).strip()
+    text = re.sub(r"\bv\.v\.?", " vân vân ", text)
+    text = re.sub(r"\b(TP|Tp|tp)\.\s*", "TP ", text)
+    text = re.sub(r"(\d)\s*[–-]\s*(\d)", r"\1 đến \2", text)  # ranges 60–90
+    text = re.sub(r"\b(\d+)\.(\d{1,2})\b(?!\.\d)", r"\1,\2", text)  # decimal point 4.42 -> 4,42
+    for unit, said in UNIT_AFTER_NUMBER.items():
+        text = re.sub(r"(\d)\s*" + re.escape(unit) + r"(?=\W|$)", r"\1 " + said, text, flags=re.I)
+    text = _numbers(re.sub(r"\b[Nn]gày\s+(?=\d{1,2}/\d{1,2}/\d{4})", "", text))
+    if re.search(r"[%&°§$€£¥+=*/\\#@]|\d", text):
+        return None
+    out = []
+    for tok in re.split(r"[\s\-‐–—]+", text):
+        tok = tok.strip(".,;:!?\"'“”‘’()[]«»…")
+        if not tok:
+            continue
+        if not re.match(r"^[^\W\d_]+$", tok):
+            return None
+        s = _spell_token(tok)
+        if s is None:
+            return None
+        out.append(s)
+    words = " ".join(out).split()
+    if not (min_len <= len(words) <= max_len):
+        return None
+    return " ".join(words)
+
+
+def split_sentences(line):
+    """A line of real text -> its sentences (split after . ! ? … followed by a space)."""
+    line = re.sub(r"\b(TP|Tp|tp|v\.v)\.\s*", lambda m: m[1] + " ", line.strip())
+    return [p for p in re.split(r"(?<=[.!?…])[\"'”’)]*\s+(?=[\"'“‘(]?[^\W_a-zà-ỹđ])", line) if p.strip()]
