@@ -4,6 +4,17 @@ Writes 16 kHz mono 16-bit WAV files and a manifest (TSV: id, wav, voice, variant
 rate, pitch, snr_db, text).  Train:  random voice, variant, rate, pitch, noise
 (clean or 5..30 dB SNR), gain, silence, 8 kHz round trip, reverberation.
 Test (--test):  every sentence in all three voices at fixed noise levels.
+
+--augment adds speaker and channel variation to the training audio (each with its own probability,
+AUGMENT_P): "speed" (sox speed 0.9-1.1: tempo and every frequency together), "warp" (sox pitch by a
+factor 0.85-1.15: the whole spectrum, formants included, scaled like a longer or shorter vocal tract;
+espeak-ng's own pitch setting varies F0 independently), "tilt" (random bass/treble shelves and one or
+two peaking filters), "phone" (300-3400 Hz, 8 kHz, mu-law, A-law or GSM through sox, and back),
+"clip" (hard clipping of 1-8 % of the samples), "rooms" (reverberation with every sox reverb
+parameter drawn), "noises" (more noise types: band-limited, engine, clicks, tones and music-like
+chords), "short" (a 1-3 syllable piece of the sentence: single words as people say them to a phone),
+"lead" (up to 1.8 s of silence before speech). The tags of what was applied go into the manifest's
+variant column ("m3,speed,phone-gsm").
 """
 import argparse
 import io
@@ -16,6 +27,8 @@ from multiprocessing import Pool
 
 import numpy as np
 
+AUGMENT_P = {"speed": 0.5, "warp": 0.5, "tilt": 0.5, "phone": 0.3, "clip": 0.08, "rooms": 0.3,
+             "noises": 0.5, "short": 0.08, "lead": 0.2}
 VOICES = ["vi", "vi-vn-x-central", "vi-vn-x-south"]
 VARIANTS = ["", "m1", "m2", "m3", "m4", "m5", "m6", "m7", "m8", "f1", "f2", "f3", "f4", "f5",
             "klatt", "klatt2", "klatt3", "klatt4", "Nguyen", "adam", "david", "john", "max", "paul",
@@ -46,6 +59,68 @@ def synth(text, voice, variant, rate, pitch, sox_effects):
     return read_wav(out)
 
 
+def sox_filter(x, effects, out_args=()):
+    """Runs 16 kHz float audio through sox (effects after an optional output format, out_args)."""
+    buf = io.BytesIO()
+    y = np.clip(np.round(x * 32767.0), -32768, 32767).astype(np.int16)
+    with wave.open(buf, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(16000)
+        w.writeframes(y.tobytes())
+    out = subprocess.run(["sox", "-t", "wav", "-", *out_args, "-"] + effects, input=buf.getvalue(),
+                         capture_output=True, check=True).stdout
+    return out
+
+
+def phone_channel(pr, x):
+    """A telephone line: band 300-3400 Hz, 8 kHz, a codec, back to 16 kHz. Returns (audio, tag)."""
+    codec = pr.choice(["ulaw", "alaw", "gsm", "pcm"])
+    fmt = {"ulaw": ["-e", "mu-law", "-t", "wav"], "alaw": ["-e", "a-law", "-t", "wav"],
+           "gsm": ["-t", "gsm"], "pcm": ["-t", "wav", "-b", "16"]}[codec]
+    coded = sox_filter(x, ["sinc", "%d-%d" % (pr.randint(200, 400), pr.randint(3000, 3600)), "rate", "8000"],
+                       ["-r", "8000", "-c", "1"] + fmt)
+    back = subprocess.run(["sox", "-t", "gsm" if codec == "gsm" else "wav", "-r", "8000", "-c", "1", "-",
+                           "-t", "wav", "-b", "16", "-e", "signed-integer", "-", "rate", "16000"],
+                          input=coded, capture_output=True, check=True).stdout
+    y = read_wav(back)
+    return y[:len(x)] if len(y) >= len(x) else np.concatenate([y, np.zeros(len(x) - len(y), np.float32)]), \
+        "phone-" + codec
+
+
+def more_noise(r, pr, n):
+    """Noise types beyond white/pink/brown/hum, unit variance: band-limited, engine, clicks, tones, chords."""
+    kind = pr.choice(["band", "engine", "clicks", "tones", "chords"])
+    t = np.arange(n) / 16000.0
+    if kind == "band":
+        f = np.fft.rfft(r.standard_normal(n))
+        fr = np.fft.rfftfreq(n, 1 / 16000.0)
+        lo = pr.uniform(100, 3000)
+        f[(fr < lo) | (fr > lo * pr.uniform(1.5, 4))] = 0
+        y = np.fft.irfft(f, n)
+    elif kind == "engine":
+        f0 = pr.uniform(20, 90)
+        y = sum(np.sin(2 * np.pi * f0 * h * t + pr.uniform(0, 6)) / h for h in range(1, 8))
+        y = y * (1 + 0.5 * np.sin(2 * np.pi * pr.uniform(0.5, 4) * t)) + 0.5 * colored_noise(r, n, "brown")
+    elif kind == "clicks":
+        y = 0.2 * colored_noise(r, n, "pink")
+        for i in r.integers(0, n, size=max(1, int(n / 16000 * pr.uniform(2, 20)))):
+            y[i:i + 40] += r.standard_normal(len(y[i:i + 40])) * pr.uniform(3, 10)
+    else:
+        y = np.zeros(n)
+        pos = 0
+        while pos < n:  # notes or beeps one after another
+            ln = int(16000 * pr.uniform(0.1, 0.6))
+            seg = t[:min(ln, n - pos)]
+            freqs = [pr.uniform(300, 2500)] if kind == "tones" else \
+                [220 * 2 ** (pr.randint(0, 24) / 12.0) for _ in range(3)]
+            env = np.exp(-seg * pr.uniform(1, 8))
+            y[pos:pos + len(seg)] = env * sum(np.sin(2 * np.pi * f * seg) for f in freqs)
+            pos += ln + int(16000 * pr.uniform(0, 0.3))
+    y = np.asarray(y, np.float32)
+    return y / (np.std(y) + 1e-9), kind
+
+
 def colored_noise(r, n, kind):
     w = r.standard_normal(n).astype(np.float32)
     if kind == "white":
@@ -57,11 +132,14 @@ def colored_noise(r, n, kind):
     return y / (np.std(y) + 1e-9)
 
 
-def add_noise(r, x, snr_db, babble=None):
+def add_noise(r, x, snr_db, babble=None, pr=None):
+    """Noise at snr_db; with pr (a random.Random), drawn from more_noise's types instead."""
     kinds = ["white", "pink", "brown", "hum"] + (["babble"] if babble is not None else [])
     kind = r.choice(kinds)
     n = len(x)
-    if kind == "babble":
+    if pr is not None:
+        noise, kind = more_noise(r, pr, n)
+    elif kind == "babble":
         b = np.resize(babble, n)
         noise = b / (np.std(b) + 1e-9)
     elif kind == "hum":
@@ -93,15 +171,46 @@ def babble_signal(pr):
 
 
 def make_one(job):
-    uid, path, text, voice, variant, rate, pitch, snr, seed, train = job
+    uid, path, text, voice, variant, rate, pitch, snr, seed, train, aug = job
     r = np.random.default_rng(seed)
     pr = random.Random(seed)
-    eff = ["rate", "16000"]
+    # each augmentation draws from its own generator, so that switching one on or off leaves the others'
+    # choices (and the rest of the utterance) as they were
+    ar = {a: random.Random("%d-%s" % (seed, a)) for a in AUGMENT_P}
+    on = {a for a in aug if ar[a].random() < AUGMENT_P[a]}
+    tags = []
+    if "short" in on:
+        words = text.split()
+        k = ar["short"].randint(1, min(3, len(words)))
+        i = ar["short"].randint(0, len(words) - k)
+        text = " ".join(words[i:i + k])
+        tags.append("short")
+    eff = []
+    if "speed" in on:
+        eff += ["speed", "%.3f" % ar["speed"].uniform(0.9, 1.1)]
+        tags.append("speed")
+    if "warp" in on:
+        eff += ["pitch", "%.0f" % (1200 * np.log2(ar["warp"].uniform(0.85, 1.15)))]
+        tags.append("warp")
+    eff += ["rate", "16000"]
+    if "tilt" in on:
+        a = ar["tilt"]
+        eff += ["bass", "%.1f" % a.uniform(-10, 6), "treble", "%.1f" % a.uniform(-10, 6)]
+        for _ in range(a.randint(1, 2)):
+            eff += ["equalizer", "%.0f" % (200 * 20 ** a.random()), "1q", "%.1f" % a.uniform(-12, 8)]
+        tags.append("tilt")
     if train:
-        if pr.random() < 0.2:
+        if pr.random() < 0.2 and "phone" not in on:
             eff += ["rate", "8000", "rate", "16000"]
-        if pr.random() < 0.25:
+        if "rooms" in on:
+            a = ar["rooms"]
+            eff += ["reverb", str(a.randint(10, 95)), str(a.randint(0, 100)), str(a.randint(10, 100)), "100",
+                    str(a.randint(0, 60)), "%.1f" % a.uniform(-6, 0)]
+            tags.append("rooms")
+        elif pr.random() < 0.25:
             eff += ["reverb", str(pr.randint(10, 60)), "50", str(pr.randint(10, 80))]
+    if "tilt" in on:
+        eff += ["gain", "-n", "-3"]  # the filters' boosts must not clip here
     try:
         x = synth(text, voice, variant, rate, pitch, eff)
     except subprocess.CalledProcessError:
@@ -110,6 +219,9 @@ def make_one(job):
         x = synth(text, voice, variant, rate, pitch, eff)
     if train:
         lead, trail = pr.uniform(0.0, 0.6), pr.uniform(0.0, 0.6)
+        if "lead" in on:
+            lead = ar["lead"].uniform(0.6, 1.8)
+            tags.append("lead")
         x = np.concatenate([np.zeros(int(lead * 16000), np.float32), x, np.zeros(int(trail * 16000), np.float32)])
         x = x * (10 ** (pr.uniform(-12, 3) / 20.0)) / (np.max(np.abs(x)) + 1e-9) * 0.7
     else:
@@ -119,12 +231,22 @@ def make_one(job):
         babble = None
         if train and pr.random() < 0.3:
             babble = babble_signal(pr)
-        x = add_noise(r, x, snr, babble)
+        more = "noises" in on and babble is None
+        x = add_noise(r, x, snr, babble, ar["noises"] if more else None)
+        if more:
+            tags.append("noises")
+    if "clip" in on:
+        level = np.quantile(np.abs(x), 1 - ar["clip"].uniform(0.01, 0.08))
+        x = np.clip(x, -level, level) * (0.7 / (level + 1e-9))
+        tags.append("clip")
+    if "phone" in on:
+        x, tag = phone_channel(ar["phone"], x)
+        tags.append(tag)
     peak = np.max(np.abs(x))
     if peak > 0.99:
         x = x * (0.99 / peak)
     write_wav(path, x)
-    return "%s\t%s\t%s\t%s\t%d\t%d\t%s\t%s" % (uid, path, voice, variant or "-", rate, pitch,
+    return "%s\t%s\t%s\t%s\t%d\t%d\t%s\t%s" % (uid, path, voice, ",".join([variant or "-"] + tags), rate, pitch,
                                               "clean" if snr is None else "%d" % round(snr), text)
 
 
@@ -135,7 +257,12 @@ def main():
     ap.add_argument("--manifest", required=True)
     ap.add_argument("--num", type=int, default=6000, help="train: number of utterances")
     ap.add_argument("--test", action="store_true")
-    ap.add_argument("--test-sentences", type=int, default=150)
+    ap.add_argument("--test-sentences", type=int, default=150,
+                    help="test: sentences drawn (a fixed share per older source); 0: every sentence of --text")
+    ap.add_argument("--prefix", default="t", help="test: utterance ids start with this")
+    ap.add_argument("--augment", default="",
+                    help="train: comma-separated augmentations (speed,warp,tilt,phone,clip,rooms,noises,short,lead), "
+                         "or 'all'")
     ap.add_argument("--seed", type=int, default=1)
     ap.add_argument("--jobs", type=int, default=2)
     ap.add_argument("--weights", default="everyday=0.5,gettext=0.25,manpages=0.08,maintguide=0.08,dict=0.09",
@@ -151,8 +278,8 @@ def main():
     if args.test:
         # a fixed share per source, every sentence in all voices and three noise levels
         share = {"everyday": 0.5, "gettext": 0.2, "manpages": 0.1, "maintguide": 0.1, "dict": 0.1}
-        picked = []
-        for s, frac in share.items():
+        picked = [t for _, t in rows] if args.test_sentences == 0 else []
+        for s, frac in (share.items() if args.test_sentences else ()):
             lst = sorted(by_src.get(s, []))
             r.shuffle(lst)
             picked += lst[:int(round(args.test_sentences * frac))]
@@ -161,10 +288,14 @@ def main():
                 variant = r.choice(VARIANTS)
                 rate, pitch = r.randint(130, 180), r.randint(30, 70)
                 for snr in (None, 20, 10):
-                    uid = "t%04d_%s_%s" % (i, voice, "clean" if snr is None else snr)
+                    uid = "%s%04d_%s_%s" % (args.prefix, i, voice, "clean" if snr is None else snr)
                     jobs.append((uid, os.path.join(args.out, uid + ".wav"), text, voice, variant, rate, pitch,
-                                 snr, r.randrange(1 << 30), False))
+                                 snr, r.randrange(1 << 30), False, ()))
     else:
+        aug = tuple(AUGMENT_P) if args.augment == "all" else tuple(a for a in args.augment.split(",") if a)
+        for a in aug:
+            if a not in AUGMENT_P:
+                raise SystemExit("unknown augmentation %s" % a)
         weights = {k: float(v) for k, v in (kv.split("=") for kv in args.weights.split(","))}
         srcs, w = zip(*[(s, x) for s, x in weights.items() if s in by_src])
         for i in range(args.num):
@@ -172,7 +303,7 @@ def main():
             snr = None if r.random() < 0.2 else r.uniform(5, 30)
             uid = "u%06d" % i
             jobs.append((uid, os.path.join(args.out, uid + ".wav"), text, r.choice(VOICES), r.choice(VARIANTS),
-                         r.randint(115, 195), r.randint(20, 80), snr, r.randrange(1 << 30), True))
+                         r.randint(115, 195), r.randint(20, 80), snr, r.randrange(1 << 30), True, aug))
     with Pool(args.jobs) as pool, open(args.manifest, "w", encoding="utf-8") as f:
         for k, line in enumerate(pool.imap(make_one, jobs, chunksize=16)):
             f.write(line + "\n")
