@@ -63,6 +63,19 @@ def text_sources(path):
     return src
 
 
+NEW_SOURCES = ("wiki", "tatoeba", "commonvoice", "ud")
+
+
+def real_rows(folder):
+    """Manifest rows of recorded speech (its manifest.tsv: wav, transcript, duration_s)."""
+    rows = []
+    for l in list(open(os.path.join(folder, "manifest.tsv"), encoding="utf-8"))[1:]:
+        wav, text = l.rstrip("\n").split("\t")[:2]
+        uid = os.path.splitext(os.path.basename(wav))[0]
+        rows.append([uid, os.path.join(folder, wav), "real", "-", "0", "0", "real", " ".join(text.split())])
+    return rows
+
+
 def detokenize(units):
     out = ""
     for u in units:
@@ -177,6 +190,10 @@ def main():
                     help="torch backend: round the weights as export.py --weights stores them")
     ap.add_argument("--config", default="",
                     help='lib backend: configuration text of the recogniser, e.g. \'{"lm": false}\'')
+    ap.add_argument("--real-dev", default="",
+                    help="score recorded speech instead: a folder with manifest.tsv (wav, transcript, duration_s), "
+                         "e.g. ../../shared/data/real-words-dev; the torch backend reads its features from --feats "
+                         "(16 kHz copies through feats.py)")
     ap.add_argument("--limit", type=int, default=0)
     ap.add_argument("--json", default="", help="write the figures here")
     ap.add_argument("--show", type=int, default=5, help="print this many example errors")
@@ -187,8 +204,12 @@ def main():
                     help="also break the figures down by voice variant and by pitch (in steps of 20)")
     args = ap.parse_args()
 
-    src = text_sources(args.sources)
-    rows = [l.rstrip("\n").split("\t") for l in open(args.manifest, encoding="utf-8") if l.endswith("\n")]
+    if args.real_dev:
+        rows = real_rows(args.real_dev)
+        src = {r[7]: "real-words" for r in rows}
+    else:
+        src = text_sources(args.sources)
+        rows = [l.rstrip("\n").split("\t") for l in open(args.manifest, encoding="utf-8") if l.endswith("\n")]
     if args.limit:
         rows = rows[:args.limit]
     dec = (TorchBackend(args.ckpt, args.vocab, args.feats, args.weights) if args.backend == "torch"
@@ -200,8 +221,9 @@ def main():
     el = time.time() - t0
 
     phon = Phonemiser() if args.homophones else None
-    # char err, chars, syl err, syls, utts, syl err with tones ignored, syl err over espeak-ng phonemes
-    acc = collections.defaultdict(lambda: [0] * 7)
+    # char err, chars, syl err, syls, utts, syl err with tones ignored, syl err over espeak-ng phonemes,
+    # utterances transcribed exactly
+    acc = collections.defaultdict(lambda: [0] * 8)
     shown = 0
     for voice, variant, pitch, noise, ref, hyp in decoded:
         ce, cn = edit_distance(list(hyp), list(ref)), len(ref)
@@ -213,25 +235,30 @@ def main():
             keys.append("source=" + src.get(ref, "?"))
             if src.get(ref) != "dict":  # real text, without the random syllable strings
                 keys.append("sentences")
+        if src.get(ref) in NEW_SOURCES:
+            keys += ["new sources", "new sources noise=" + noise, "new sources voice=" + voice,
+                     "source=%s noise=%s" % (src[ref], noise), "source=%s voice=%s" % (src[ref], voice)]
+        if src.get(ref) == "real-words":
+            keys.append("phrase=" + ref)
         if args.by_variant:
             keys += ["variant=" + variant, "pitch=%02d-%02d" % (pitch // 20 * 20, pitch // 20 * 20 + 19)]
         for key in keys:
             a = acc[key]
-            for i, v in enumerate((ce, cn, we, wn, 1, te, pe)):
+            for i, v in enumerate((ce, cn, we, wn, 1, te, pe, int(hyp == ref))):
                 a[i] += v
         if we and shown < args.show:
             print("REF %s\nHYP %s  [%s %s %s]" % (ref, hyp, voice, variant, noise))
             shown += 1
     res = {}
-    print("%-24s %6s %8s %8s %14s %14s" % ("subset", "utts", "CER %", "SylER %", "toneless SylER",
-                                           "phonemic SylER" if phon else ""))
+    print("%-24s %6s %6s %8s %8s %14s %14s" % ("subset", "utts", "right", "CER %", "SylER %", "toneless SylER",
+                                                "phonemic SylER" if phon else ""))
     for key in sorted(acc, key=lambda k: (k != "all", k)):
         a = acc[key]
         res[key] = {"utts": a[4], "cer": 100.0 * a[0] / max(1, a[1]), "syl_er": 100.0 * a[2] / max(1, a[3]),
-                    "toneless_syl_er": 100.0 * a[5] / max(1, a[3])}
+                    "toneless_syl_er": 100.0 * a[5] / max(1, a[3]), "right": a[7]}
         if phon:
             res[key]["phonemic_syl_er"] = 100.0 * a[6] / max(1, a[3])
-        print("%-24s %6d %8.2f %8.2f %14.2f %14s" % (key, a[4], res[key]["cer"], res[key]["syl_er"],
+        print("%-24s %6d %6d %8.2f %8.2f %14.2f %14s" % (key, a[4], a[7], res[key]["cer"], res[key]["syl_er"],
                                                      res[key]["toneless_syl_er"],
                                                      "%.2f" % res[key]["phonemic_syl_er"] if phon else ""))
     print("backend %s: %d utterances, %.0f s of audio in %.0f s (real-time factor %.3f)"
