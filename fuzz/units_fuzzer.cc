@@ -44,7 +44,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   orvane::Units units;
   const orvane::Status status = units.LoadFromText(text);
   FUZZ_CHECK(status.ok() == (units.size() > 0));
-  if (!status.ok()) FUZZ_CHECK(status.code == -3 && status.message == "units text is empty");
+  if (!status.ok()) {
+    FUZZ_CHECK(status.code == -3 &&
+               (status.message == "units text is empty" || !IsValidUtf8(text)));
+  }
+  for (const std::string& unit : units.tokens()) FUZZ_CHECK(IsValidUtf8(unit));
   for (const std::string& unit : units.tokens()) {
     FUZZ_CHECK(unit.find('\n') == std::string::npos);
     FUZZ_CHECK(unit.find(' ') == std::string::npos);

@@ -57,6 +57,19 @@ TEST(UnitsTest, WrittenIdsAreNotRead) {
   EXPECT_EQ(units.At(7), "");
 }
 
+// Units reach the JSON result as they are, so text that is not UTF-8 must not load.
+TEST(UnitsTest, TextThatIsNotUtf8FailsNamingTheLine) {
+  Units units;
+  ASSERT_TRUE(units.LoadFromText("a 0\n").ok());
+  for (const std::string bad : {"\xAD", "\xC3", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80"}) {
+    const Status status = units.LoadFromText("a 0\nb 1\n" + bad + " 2\n");
+    EXPECT_EQ(status.code, -3);
+    EXPECT_EQ(status.message, "units text line 3 is not valid UTF-8");
+    EXPECT_EQ(units.size(), 0u);
+  }
+  EXPECT_TRUE(units.LoadFromText("\xC3\xA0 0\n\xF0\x9F\x98\x80 1\n").ok());
+}
+
 TEST(UnitsTest, EmptyTextFailsAndEmptiesTheTable) {
   Units units;
   ASSERT_TRUE(units.LoadFromText("a 0\n").ok());

@@ -23,7 +23,7 @@ class ORVANE_EXPORT Units {
   Status Load(const std::string& path);
 
   // Replaces the table with the units of `text`. Code -3 "units text is empty" when no line yields a
-  // unit (the table is then empty).
+  // unit, or "units text line <n> is not valid UTF-8" (the table is then empty).
   Status LoadFromText(const std::string& text);
 
   // The unit's text; the empty string for ids outside 0..size()-1.

@@ -4,9 +4,54 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <system_error>
 
 namespace orvane {
+
+namespace {
+
+// Length of the well-formed UTF-8 sequence at text[i] (overlong forms, surrogates and code points
+// past U+10FFFF excluded), or 0 when there is none. Units end up in JSON text, which must be UTF-8.
+size_t Utf8SequenceLength(const std::string& text, size_t i) {
+  const unsigned char c = static_cast<unsigned char>(text[i]);
+  if (c < 0x80) return 1;
+  size_t n = 0;
+  unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
+  if (c >= 0xC2 && c <= 0xDF) {
+    n = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    n = 3;
+    if (c == 0xE0) low = 0xA0;
+    if (c == 0xED) high = 0x9F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    n = 4;
+    if (c == 0xF0) low = 0x90;
+    if (c == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (i + n > text.size()) return 0;
+  for (size_t k = 1; k < n; ++k) {
+    const unsigned char b = static_cast<unsigned char>(text[i + k]);
+    if (b < (k == 1 ? low : 0x80) || b > (k == 1 ? high : 0xBF)) return 0;
+  }
+  return n;
+}
+
+// 1-based number of the first line that is not well-formed UTF-8, or 0 when all are.
+size_t FirstBadUtf8Line(const std::string& text) {
+  size_t line = 1;
+  for (size_t i = 0; i < text.size();) {
+    const size_t n = Utf8SequenceLength(text, i);
+    if (n == 0) return line;
+    if (text[i] == '\n') ++line;
+    i += n;
+  }
+  return 0;
+}
+
+}  // namespace
 
 void Units::Parse(const std::string& text) {
   tokens_.clear();
@@ -44,6 +89,10 @@ Status Units::Load(const std::string& path) {
 }
 
 Status Units::LoadFromText(const std::string& text) {
+  if (const size_t line = FirstBadUtf8Line(text)) {
+    tokens_.clear();
+    return Status(-3, "units text line " + std::to_string(line) + " is not valid UTF-8");
+  }
   Parse(text);
   if (tokens_.empty()) return Status(-3, "units text is empty");
   return Status();
