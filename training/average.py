@@ -24,8 +24,15 @@ def average(paths):
             model[name] = sum(st["model"][name].double() for st in states).div(len(states)).to(value.dtype)
         else:
             model[name] = value.clone()
-    return {"model": model, "cfg": newest["cfg"], "step": newest["step"], "epoch": newest["epoch"],
-            "vocab_size": newest["vocab_size"], "averaged": [st["step"] for st in states]}
+    out = {"model": model, "cfg": newest["cfg"], "step": newest["step"], "epoch": newest["epoch"],
+           "averaged": [st["step"] for st in states]}
+    # the end-of-epoch files (epochNNN.pt) are weights only, without the vocabulary size
+    sizes = {st["vocab_size"] for st in states if "vocab_size" in st}
+    if len(sizes) > 1:
+        raise SystemExit("checkpoints of different vocabularies cannot be averaged")
+    if sizes:
+        out["vocab_size"] = sizes.pop()
+    return out
 
 
 def main():

@@ -276,3 +276,30 @@ work/check_stream ../assets/asr_model.onnx $(cat work/check/pairs.txt)
 # on both held-out sets (8.37 / 26.12 and 5.48 / 15.03, PyTorch greedy), not exported
 cp work/ckpt41/last.pt work/ckpt41/ph_3e-5.pt  # the exported weights
 $T41 --peak-lr 3e-5 --max-steps 76026 >> work/train41.log 2>&1
+
+# A trial after the tenth run (not exported: README.md, "A trial after the tenth run"): two more fresh
+# sets from the committed weights, the checkpoint chosen on every sixth dev sentence.
+awk -F'\t' 'NR%6==0' $V2/dev.tsv > work/dev_sub.tsv
+$PY tts.py --test --text work/dev_sub.tsv --out $E/wav/devs --manifest $E/devs.tsv --test-sentences 0 --prefix d --seed 4 --jobs 2
+$PY feats.py --manifest $E/devs.tsv --feats $E/feats/devs
+grep -P "^(wiki|tatoeba|commonvoice|ud)\t" $V2/test.tsv | awk 'NR%4==1' > work/test_new_q.txt
+$PY tts.py --test --text work/test_new_q.txt --out $E/wav/test_nq --manifest $E/test_nq.tsv --test-sentences 0 --prefix n --seed 3 --jobs 2
+$PY feats.py --manifest $E/test_nq.tsv --feats $E/feats/test_nq
+W11=tatoeba=0.18,commonvoice=0.11,wiki=0.18,ud=0.06,everyday=0.16,dict=0.08,gettext=0.09,officehelp=0.05,manpages=0.045,maintguide=0.045
+for S in 42 43; do
+    $PY tts.py --text $V2/train.tsv --out work/wav/train$S --manifest work/train$S.tsv --num 8000 --seed $S --jobs 2 \
+        --augment all --weights $W11
+    $PY feats.py --manifest work/train$S.tsv --feats work/feats/train$S
+done
+$T --warmup 30 --ckpt-dir work/ckpt42 $(sets 42) --init checkpoint/final.pt --peak-lr 1e-4 --max-steps 76286 > work/train42.log 2>&1
+$T --warmup 1 --ckpt-dir work/ckpt42 $(sets 43) --peak-lr 5e-5 --max-steps 76929 >> work/train42.log 2>&1
+$PY evaluate.py --backend torch --weights fp16 --ckpt work/ckpt42/epoch002.pt --manifest $E/devs.tsv --feats $E/feats/devs \
+    --sources $V2/dev.tsv
+$PY export.py --ckpt work/ckpt42/epoch002.pt --weights fp16 --model-dir work/m11 --ref-dir work/check \
+    --ref-feats $E/feats/test_old/t0000_vi_clean.npy $E/feats/test_nq/n0000_vi_clean.npy $E/feats/test_nq/n0040_vi-vn-x-south_10.npy
+work/check_stream work/m11/model.onnx $(cat work/check/pairs.txt)
+for C in '{}' '{"lm": false}'; do
+    $PY evaluate.py --backend lib --model work/m11 --config "$C" --manifest $E/test_nq.tsv --sources $V2/test.tsv
+    $PY evaluate.py --backend lib --model work/m11 --config "$C" --manifest $E/test_old.tsv --sources $V2/test.tsv
+    $PY evaluate.py --backend lib --model work/m11 --config "$C" --real-dev ../../shared/data/real-words-dev
+done
