@@ -245,10 +245,12 @@ class ExportWeightsTest(unittest.TestCase):
 
 
 class AverageTest(unittest.TestCase):
-    def save(self, folder, name, model, step):
+    def save(self, folder, name, model, step, vocab_size=VOCAB):
         path = os.path.join(folder, name)
-        torch.save({"model": model.state_dict(), "cfg": model.cfg, "step": step, "epoch": 1,
-                    "vocab_size": VOCAB}, path)
+        state = {"model": model.state_dict(), "cfg": model.cfg, "step": step, "epoch": 1}
+        if vocab_size is not None:  # None: an end-of-epoch file, weights only
+            state["vocab_size"] = vocab_size
+        torch.save(state, path)
         return path
 
     def test_mean_of_weights_with_the_newest_metadata(self):
@@ -262,6 +264,17 @@ class AverageTest(unittest.TestCase):
             self.assertTrue(torch.allclose(value, mean, atol=1e-6), name)
         m = StreamingCtc(**out["cfg"])
         m.load_state_dict(out["model"])  # loads as a checkpoint of the same model
+
+    def test_end_of_epoch_files_without_vocabulary_size(self):
+        m = trained(1, seed=6)
+        with tempfile.TemporaryDirectory() as d:
+            only_epochs = average.average([self.save(d, "e1.pt", m, 10, None), self.save(d, "e2.pt", m, 20, None)])
+            mixed = average.average([self.save(d, "e3.pt", m, 30, None), self.save(d, "last.pt", m, 25)])
+            other = [self.save(d, "x.pt", m, 1), self.save(d, "y.pt", m, 2, VOCAB + 1)]
+            with self.assertRaises(SystemExit):
+                average.average(other)
+        self.assertNotIn("vocab_size", only_epochs)
+        self.assertEqual(mixed["vocab_size"], VOCAB)
 
     def test_different_models_are_refused(self):
         with tempfile.TemporaryDirectory() as d:
