@@ -1,7 +1,7 @@
 // HotwordTrie: contextual biasing. A prefix tree over the units of the hotword phrases is walked
 // alongside each prefix of the beam search; every matched unit earns `score` (once the match holds
-// two units), and the earned bonus is taken back when a partial match fails (it is kept once a
-// whole phrase has matched).
+// three units, or the whole phrase), and the earned bonus is taken back when a partial match fails
+// (it is kept once a whole phrase has matched).
 #ifndef ORVANE_ASR_HOTWORD_TRIE_H_
 #define ORVANE_ASR_HOTWORD_TRIE_H_
 
@@ -26,7 +26,7 @@ class HotwordTrie {
   };
 
   static constexpr double kMaxScore = 10.0;
-  static constexpr int32_t kMinPartialUnits = 2;
+  static constexpr int32_t kMinPartialUnits = 3;
 
   // Phrases are words separated by spaces, capitals allowed; each word is spelled with the units in
   // every possible way. Empty phrases are skipped; an empty list is valid and biases nothing.
@@ -38,9 +38,11 @@ class HotwordTrie {
 
   static void Start(State* state) { *state = State{0, 0, 0.0}; }
   void Advance(const State& from, int unit, State* to) const;
-  // While searching: kept bonus plus the bonus of the partial match, which counts from its second
-  // unit on (a lone onset unit starts too many words: boosting every prefix that ends in one
-  // reshuffled the beam and changed ordinary sentences). At the end: kept bonus only.
+  // While searching: kept bonus plus the bonus of the partial match, which counts from its third
+  // unit on, that is from the second syllable's onset (a lone onset, or one common syllable such as
+  // "lý" of "lý thường kiệt", starts too many words: boosting every prefix that ends in one pushed
+  // the ordinary reading out of the beam before the match failed, and changed ordinary sentences).
+  // At the end: kept bonus only.
   double Score(const State& state) const {
     return state.kept + (state.matched >= kMinPartialUnits ? state.matched * score_ : 0.0);
   }
