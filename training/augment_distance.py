@@ -1,6 +1,6 @@
 """How far each augmentation moves synthetic speech towards recorded speech, without training a model:
 the Frechet distance between the log-mel frames (orvane-fbank, speech frames only) of a set of
-recordings (e.g. ../../shared/data/real-words-dev) and of synthetic utterances made with one
+recordings (e.g. a real-words-dev folder) and of synthetic utterances made with one
 augmentation switched on for every utterance. Lower is closer. A proxy only: it says whether the
 audio looks more like the recordings, not whether a model trained on it hears them better.
 """

@@ -192,7 +192,7 @@ def main():
                     help='lib backend: configuration text of the recogniser, e.g. \'{"lm": false}\'')
     ap.add_argument("--real-dev", default="",
                     help="score recorded speech instead: a folder with manifest.tsv (wav, transcript, duration_s), "
-                         "e.g. ../../shared/data/real-words-dev; the torch backend reads its features from --feats "
+                         "e.g. a real-words-dev folder; the torch backend reads its features from --feats "
                          "(16 kHz copies through feats.py)")
     ap.add_argument("--limit", type=int, default=0)
     ap.add_argument("--json", default="", help="write the figures here")

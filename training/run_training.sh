@@ -235,7 +235,9 @@ finish work/ckpt15/avg.pt fp16
 # The tenth run: real text and varied voices. The pool takes Wikipedia, Tatoeba, Common Voice and UD
 # (REAL, a folder holding wiki.txt.xz, tatoeba.txt, commonvoice.txt, ud_vtb.txt and their SOURCES.md);
 # their held-out and dev sentences are drawn first, then the earlier held-out set is kept out too.
-REAL=${REAL:-../../shared/data/text}
+# REAL_DEV: the recorded-speech dev set (a folder with manifest.tsv and its WAV files), measured only.
+REAL=${REAL:-work/real-text}
+REAL_DEV=${REAL_DEV:-work/real-words-dev}
 V2=${V2:-work/text_v2}
 $PY corpus.py --seed 9 --dict 12000 --vocab ../assets/asr_vocab.txt --out work/text
 $PY corpus.py --seed 9 --everyday 40000 --dict 36000 --vocab ../assets/asr_vocab.txt --keep-test work/text/test.txt \
@@ -254,9 +256,9 @@ $PY feats.py --manifest $E/test_new.tsv --feats $E/feats/test_new
 $PY feats.py --manifest $E/test_old.tsv --feats $E/feats/test_old
 $PY evaluate.py --backend lib --manifest $E/test_new_q.tsv --sources $V2/test.tsv
 $PY evaluate.py --backend lib --manifest $E/test_old.tsv --sources $V2/test.tsv
-$PY evaluate.py --backend lib --real-dev ../../shared/data/real-words-dev
+$PY evaluate.py --backend lib --real-dev $REAL_DEV
 # how far each augmentation moves synthetic audio towards the recordings (no training involved)
-$PY augment_distance.py --real ../../shared/data/real-words-dev --text $V2/dev.tsv --num 100 --jobs 1
+$PY augment_distance.py --real $REAL_DEV --text $V2/dev.tsv --num 100 --jobs 1
 # one fresh augmented set of 8000 utterances (more was not trainable in the time), fine-tuned from the
 # committed weights at 1e-4 after 30 warm-up steps, ended by the clock
 W10=tatoeba=0.2,commonvoice=0.12,wiki=0.2,ud=0.06,everyday=0.14,dict=0.08,gettext=0.08,officehelp=0.05,manpages=0.035,maintguide=0.035
@@ -301,5 +303,5 @@ work/check_stream work/m11/model.onnx $(cat work/check/pairs.txt)
 for C in '{}' '{"lm": false}'; do
     $PY evaluate.py --backend lib --model work/m11 --config "$C" --manifest $E/test_nq.tsv --sources $V2/test.tsv
     $PY evaluate.py --backend lib --model work/m11 --config "$C" --manifest $E/test_old.tsv --sources $V2/test.tsv
-    $PY evaluate.py --backend lib --model work/m11 --config "$C" --real-dev ../../shared/data/real-words-dev
+    $PY evaluate.py --backend lib --model work/m11 --config "$C" --real-dev $REAL_DEV
 done
