@@ -39,9 +39,10 @@ class HotwordTrie {
   static void Start(State* state) { *state = State{0, 0, 0.0}; }
   void Advance(const State& from, int unit, State* to) const;
   // While searching: kept bonus plus the bonus of the partial match, which counts from its third
-  // unit on, for most phrases the second syllable's onset (a lone onset, or one common syllable such as
-  // "lý" of "lý thường kiệt", starts too many words: boosting every prefix that ends in one pushed
-  // the ordinary reading out of the beam before the match failed, and changed ordinary sentences).
+  // unit on, for most phrases the second syllable's onset (a lone onset, or one common syllable
+  // such as "lý" of "lý thường kiệt", starts too many words: boosting every prefix that ends in one
+  // pushed the ordinary reading out of the beam before the match failed, and changed ordinary
+  // sentences).
   // At the end: kept bonus only.
   double Score(const State& state) const {
     return state.kept + (state.matched >= kMinPartialUnits ? state.matched * score_ : 0.0);
