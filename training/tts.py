@@ -27,9 +27,14 @@ from multiprocessing import Pool
 
 import numpy as np
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import festival_tts  # noqa: E402
+
 AUGMENT_P = {"speed": 0.5, "warp": 0.5, "tilt": 0.5, "phone": 0.3, "clip": 0.08, "rooms": 0.3,
              "noises": 0.5, "short": 0.08, "lead": 0.2}
 VOICES = ["vi", "vi-vn-x-central", "vi-vn-x-south"]
+# Festival voices used in training; "lj" (a Finnish woman) is kept out, to measure an unheard voice.
+FESTIVAL_TRAIN = ["kal", "pc", "lp", "dita", "machac", "mv"]
 VARIANTS = ["", "m1", "m2", "m3", "m4", "m5", "m6", "m7", "m8", "f1", "f2", "f3", "f4", "f5",
             "klatt", "klatt2", "klatt3", "klatt4", "Nguyen", "adam", "david", "john", "max", "paul",
             "rob", "linda", "steph", "anika", "grandma", "grandpa", "aunty", "edward", "michel", "victor"]
@@ -50,7 +55,14 @@ def write_wav(path, x):
         w.writeframes(y.tobytes())
 
 
-def synth(text, voice, variant, rate, pitch, sox_effects):
+def synth(text, voice, variant, rate, pitch, sox_effects, seed=0):
+    if voice.startswith("fest-"):
+        if all(festival_tts.syllable_phones(w) for w in text.split()):
+            # espeak-ng's rate (words a minute, 115-195) and pitch (0-99) drawn as for its voices, turned into
+            # a speaking-rate factor and an F0 factor
+            return festival_tts.synth(text, voice[5:], seed, speed=rate / 165.0, f0_factor=0.85 + pitch / 330.0,
+                                      sox_effects=sox_effects)
+        voice, variant = "vi", ""  # a word Festival's phones cannot say ("xoong" before): espeak-ng says it
     v = voice + ("+" + variant if variant else "")
     raw = subprocess.run(["espeak-ng", "-v", v, "-s", str(rate), "-p", str(pitch), "--stdout", text],
                          capture_output=True, check=True).stdout
@@ -212,8 +224,10 @@ def make_one(job):
     if "tilt" in on:
         eff += ["gain", "-n", "-3"]  # the filters' boosts must not clip here
     try:
-        x = synth(text, voice, variant, rate, pitch, eff)
+        x = synth(text, voice, variant, rate, pitch, eff, seed)
     except subprocess.CalledProcessError:
+        if voice.startswith("fest-") and all(festival_tts.syllable_phones(w) for w in text.split()):
+            raise
         # espeak-ng occasionally crashes on a voice variant; the plain voice does not
         variant = None
         x = synth(text, voice, variant, rate, pitch, eff)
@@ -263,6 +277,11 @@ def main():
     ap.add_argument("--augment", default="",
                     help="train: comma-separated augmentations (speed,warp,tilt,phone,clip,rooms,noises,short,lead), "
                          "or 'all'")
+    ap.add_argument("--festival", type=float, default=0.0,
+                    help="train: share of utterances said by a Festival voice of another language (%s)"
+                         % ",".join(FESTIVAL_TRAIN))
+    ap.add_argument("--test-voices", default=",".join(VOICES),
+                    help="test: voices, espeak-ng's or fest-NAME (%s)" % ",".join(sorted(festival_tts.VOICES)))
     ap.add_argument("--seed", type=int, default=1)
     ap.add_argument("--jobs", type=int, default=2)
     ap.add_argument("--weights", default="everyday=0.5,gettext=0.25,manpages=0.08,maintguide=0.08,dict=0.09",
@@ -284,7 +303,7 @@ def main():
             r.shuffle(lst)
             picked += lst[:int(round(args.test_sentences * frac))]
         for i, text in enumerate(picked):
-            for voice in VOICES:
+            for voice in args.test_voices.split(","):
                 variant = r.choice(VARIANTS)
                 rate, pitch = r.randint(130, 180), r.randint(30, 70)
                 for snr in (None, 20, 10):
@@ -302,7 +321,10 @@ def main():
             text = r.choice(by_src[r.choices(srcs, w)[0]])
             snr = None if r.random() < 0.2 else r.uniform(5, 30)
             uid = "u%06d" % i
-            jobs.append((uid, os.path.join(args.out, uid + ".wav"), text, r.choice(VOICES), r.choice(VARIANTS),
+            voice, variant = r.choice(VOICES), r.choice(VARIANTS)
+            if args.festival and r.random() < args.festival:
+                voice, variant = "fest-" + r.choice(FESTIVAL_TRAIN), ""
+            jobs.append((uid, os.path.join(args.out, uid + ".wav"), text, voice, variant,
                          r.randint(115, 195), r.randint(20, 80), snr, r.randrange(1 << 30), True, aug))
     with Pool(args.jobs) as pool, open(args.manifest, "w", encoding="utf-8") as f:
         for k, line in enumerate(pool.imap(make_one, jobs, chunksize=16)):
