@@ -24,7 +24,11 @@ import numpy as np
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import vntext  # noqa: E402
 
-# Voice: (Festival voice function, phone-set name, base F0 in Hz).
+# Voice: (Festival voice function, phone-set name, base F0 in Hz). The audio is cut from each
+# database's recordings, so a model trained on it inherits the database's licence question
+# (/usr/share/doc/<package>/copyright): kal (festvox-kallpc16k) is under a permissive licence; pc and lp
+# (festvox-itapc16k, festvox-italp16k) and dita and machac (festvox-czech-*) under the GPL; mv and lj
+# (festvox-suopuhe-*) under the LGPL.
 VOICES = {
     "kal": ("voice_kal_diphone", "radio", 105),
     "pc": ("voice_pc_diphone", "italian", 115),
