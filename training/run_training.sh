@@ -334,3 +334,10 @@ for C in '{}' '{"lm": false}'; do
     done
     $PY evaluate.py --backend lib --model work/m12t --config "$C" --real-dev $REAL_DEV
 done
+# The same with the permissively licensed voice only: sets 44 and 45 without the other five voices
+for S in 44 45; do awk -F'\t' '$3 !~ /^fest-/ || $3 == "fest-kal"' work/train$S.tsv > work/train${S}k.tsv; done
+$T --warmup 30 --epochs 1 --ckpt-dir work/ckpt44k --manifest work/train44k.tsv --feats work/feats/train44 \
+    --init checkpoint/final.pt --peak-lr 1e-4 > work/train44k.log 2>&1
+$T --warmup 1 --epochs 1 --ckpt-dir work/ckpt45k --manifest work/train45k.tsv --feats work/feats/train45 \
+    --init work/ckpt44k/epoch001.pt --peak-lr 5e-5 > work/train45k.log 2>&1
+$PY average.py --out work/ckpt45k/avg_b1_2.pt checkpoint/final.pt work/ckpt45k/epoch001.pt work/ckpt45k/epoch001.pt
