@@ -215,8 +215,8 @@ def synth(text, voice, seed=0, speed=1.0, f0_factor=1.0, sox_effects=()):
             f.write(scheme(items, voice, raw))
         subprocess.run(["festival", "-b", os.path.join(tmp, "u.scm")], capture_output=True, check=True,
                        timeout=120)
-        out = subprocess.run(["sox", raw, "-t", "wav", "-b", "16", "-", "gain", "-3", "rate", "16000"] + list(sox_effects),
-                             capture_output=True, check=True).stdout
+        out = subprocess.run(["sox", raw, "-t", "wav", "-b", "16", "-", "gain", "-3", "rate", "16000"]
+                             + list(sox_effects), capture_output=True, check=True).stdout
     with wave.open(io.BytesIO(out)) as w:
         return np.frombuffer(w.readframes(w.getnframes()), dtype=np.int16).astype(np.float32) / 32768.0
 
@@ -228,13 +228,8 @@ def main():
     ap.add_argument("--voice", choices=sorted(VOICES), default="kal")
     ap.add_argument("--seed", type=int, default=0)
     args = ap.parse_args()
-    x = synth(args.text, args.voice, args.seed)
-    y = np.clip(np.round(x * 32767.0), -32768, 32767).astype(np.int16)
-    with wave.open(args.out, "wb") as w:
-        w.setnchannels(1)
-        w.setsampwidth(2)
-        w.setframerate(16000)
-        w.writeframes(y.tobytes())
+    from tts import write_wav  # tts imports this module: only here, once both are loaded
+    write_wav(args.out, synth(args.text, args.voice, args.seed))
 
 
 if __name__ == "__main__":

@@ -59,16 +59,16 @@ def write_wav(path, x):
 
 def synth(text, voice, variant, rate, pitch, sox_effects, seed=0):
     if voice.startswith("fest-"):
-        if all(festival_tts.syllable_phones(w) for w in text.split()):
-            # espeak-ng's rate (words a minute, 115-195) and pitch (0-99) drawn as for its voices, turned into
-            # a speaking-rate factor and an F0 factor
-            try:
-                return festival_tts.synth(text, voice[5:], seed, speed=rate / 165.0,
-                                          f0_factor=0.85 + pitch / 330.0, sox_effects=sox_effects)
-            except subprocess.CalledProcessError as e:
-                # Festival crashes on a few utterances (a segmentation fault, about one in several thousand)
-                print("festival failed on %r (%s), espeak-ng says it" % (text, e), file=sys.stderr)
-        # a word Festival's phones cannot say ("xoong" before), or Festival failed: espeak-ng says it
+        # espeak-ng's rate (words a minute, 115-195) and pitch (0-99) drawn as for its voices, turned into
+        # a speaking-rate factor and an F0 factor
+        try:
+            return festival_tts.synth(text, voice[5:], seed, speed=rate / 165.0,
+                                      f0_factor=0.85 + pitch / 330.0, sox_effects=sox_effects)
+        except subprocess.CalledProcessError as e:
+            # Festival crashes on a few utterances (a segmentation fault, about one in several thousand)
+            print("festival failed on %r (%s), espeak-ng says it" % (text, e), file=sys.stderr)
+        except ValueError:
+            pass  # a word Festival's phones cannot say
         voice, variant = "vi", ""
     v = voice + ("+" + variant if variant else "")
     raw = subprocess.run(["espeak-ng", "-v", v, "-s", str(rate), "-p", str(pitch), "--stdout", text],
