@@ -2,12 +2,14 @@
 // model_dir of arbitrary bytes written as JSON and read back, and OrvaneModule::Init with the text
 // (no-op engine). Parsing never crashes or recurses without bound; the configuration accepts
 // exactly the JSON objects whose "model_dir" (last one wins) is absent or a string, and gives back
-// the string's bytes; Init refuses what Parse refuses, with the same message.
+// the string's bytes; Init refuses what Parse refuses, with the same message, and then what the
+// decoding members' parser refuses.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
 #include <string>
 
+#include "asr/decoder_options.h"
 #include "asr/orvane_config.h"
 #include "fuzz_check.h"
 #include "orvane/json_writer.h"
@@ -79,7 +81,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } else if (!config.model_dir.empty()) {
     FUZZ_CHECK(!init.ok());  // the no-op engine loads no model, whatever the folder holds
   } else {
-    FUZZ_CHECK(init.ok());
+    // The decoding members (lm, beam_size, hotwords, ...) are checked after the folder member.
+    orvane::DecoderOptions options;
+    const orvane::Status decoding = options.Parse(bytes);
+    FUZZ_CHECK(init.ok() == decoding.ok());
+    if (!decoding.ok()) FUZZ_CHECK(init.message == decoding.message);
   }
   FUZZ_CHECK(!module.model_loaded());
   return 0;

@@ -485,6 +485,25 @@ TEST_F(OrvaneModuleScriptedTest, InitLogsWhatItLoaded) {
             std::string::npos) << log_;
 }
 
+// Refused decoding members fail Init with the embedded model too, and leave nothing loaded.
+TEST_F(OrvaneModuleScriptedTest, RefusedDecodingMembersLeaveNoModel) {
+  OrvaneModule m;
+  ModuleConfig config;
+  for (const char* json : {"{\"lm\": \"\"}", "{\"beam_size\": 0}"}) {
+    config.json = json;
+    ::testing::internal::CaptureStderr();
+    const Status s = m.Init(config, nullptr, &engine_);
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(s.ok()) << json;
+    EXPECT_FALSE(m.model_loaded()) << json;
+  }
+  config.json = "{\"lm\": false}";
+  ::testing::internal::CaptureStderr();
+  EXPECT_TRUE(m.Init(config, nullptr, &engine_).ok());
+  ::testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(m.model_loaded());
+}
+
 // A partial chunk of a frames decodes ceil(a / 4) rows, at the current offset and states.
 TEST_F(OrvaneModuleScriptedTest, FlushDecodesCeilingOfAQuarterOfThePartialChunk) {
   engine_.logits = [](int run) {

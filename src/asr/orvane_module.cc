@@ -118,7 +118,10 @@ Status OrvaneModule::Init(const ModuleConfig& config, ModelManager*, Engine* eng
   const std::pair<const void*, size_t> model = EmbeddedAsrModel();
   Load(engine, model.first, model.second, vocab.first, vocab.second, "embedded model",
        "embedded vocab");
-  return ConfigureDecoder(config);
+  const Status configured = ConfigureDecoder(config);
+  // Refused decoding members fail Init as a whole, like a refused folder: nothing stays loaded.
+  if (!configured.ok()) Load(engine, nullptr, 0, nullptr, 0, "", "");
+  return configured;
 }
 
 // A folder is all or nothing: any failure leaves the module unloaded and names the file.
