@@ -341,3 +341,20 @@ $T --warmup 30 --epochs 1 --ckpt-dir work/ckpt44k --manifest work/train44k.tsv -
 $T --warmup 1 --epochs 1 --ckpt-dir work/ckpt45k --manifest work/train45k.tsv --feats work/feats/train45 \
     --init work/ckpt44k/epoch001.pt --peak-lr 5e-5 > work/train45k.log 2>&1
 $PY average.py --out work/ckpt45k/avg_b1_2.pt checkpoint/final.pt work/ckpt45k/epoch001.pt work/ckpt45k/epoch001.pt
+$PY export.py --ckpt work/ckpt45k/avg_b1_2.pt --weights fp16 --model-dir work/m12k --ref-dir work/check \
+    --ref-feats $E/feats/test_old/t0000_vi_clean.npy $E/feats/test_fest/f0000_fest-lj_clean.npy
+work/check_stream work/m12k/model.onnx $(cat work/check/pairs.txt)
+for C in '{}' '{"lm": false}'; do
+    for M in devs dev_fest; do
+        $PY evaluate.py --backend lib --model work/m12k --config "$C" --manifest $E/$M.tsv --sources $V2/dev.tsv
+    done
+    for M in test_fest test_nq test_old; do
+        $PY evaluate.py --backend lib --model work/m12k --config "$C" --manifest $E/$M.tsv --sources $V2/test.tsv
+    done
+    $PY evaluate.py --backend lib --model work/m12k --config "$C" --real-dev $REAL_DEV
+done
+# The current model: the average exported to ../assets/ and kept as checkpoint/final.pt
+$PY export.py --ckpt work/ckpt45k/avg_b1_2.pt --weights fp16 --ref-dir work/check \
+    --ref-feats $E/feats/test_old/t0000_vi_clean.npy $E/feats/test_fest/f0000_fest-lj_clean.npy $E/feats/test_nq/n0000_vi_clean.npy
+work/check_stream ../assets/asr_model.onnx $(cat work/check/pairs.txt)
+cp work/ckpt45k/avg_b1_2.pt checkpoint/final.pt
