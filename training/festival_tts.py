@@ -26,11 +26,12 @@ import vntext  # noqa: E402
 
 # Voice: (Festival voice function, phone-set name, base F0 in Hz). The audio is cut from each
 # database's recordings, so a model trained on it inherits the database's licence question
-# (/usr/share/doc/<package>/copyright): kal (festvox-kallpc16k) is under a permissive licence; pc and lp
-# (festvox-itapc16k, festvox-italp16k) and dita and machac (festvox-czech-*) under the GPL; mv and lj
-# (festvox-suopuhe-*) under the LGPL.
+# (/usr/share/doc/<package>/copyright): kal and ked (festvox-kallpc16k, festvox-kdlpc16k) are under a
+# permissive licence; pc and lp (festvox-itapc16k, festvox-italp16k) and dita and machac
+# (festvox-czech-*) under the GPL; mv and lj (festvox-suopuhe-*) under the LGPL.
 VOICES = {
     "kal": ("voice_kal_diphone", "radio", 105),
+    "ked": ("voice_ked_diphone", "radio", 100),
     "pc": ("voice_pc_diphone", "italian", 115),
     "lp": ("voice_lp_diphone", "italian", 200),
     "dita": ("voice_czech_dita", "czech", 205),
@@ -88,6 +89,8 @@ REPAIR = {
               ("e:", "u"): ["e", "u"]},
     "finnish": {("t", "S"): ["S"], ("e", "u"): ["e", "v"], ("@", "u"): ["@", "v"]},
 }
+# ... and the pairs one voice lacks although others of its phone set have them.
+VOICE_REPAIR = {"ked": {("uh", "ah"): ["uw", "ah"]}}
 
 # Tone contours over the rhyme: (fraction of the rhyme's time, factor of the voice's F0); duration
 # factor of the rhyme. 0 ngang (level), 1 huyền (low falling), 2 sắc (rising), 3 hỏi (dipping),
@@ -181,7 +184,7 @@ def segments(text, voice, pr, speed=1.0, f0_factor=1.0):
             t += d
     out.append((table["pau"], pr.uniform(0.15, 0.3), []))
     out = [(p, d, tg) for p, d, tg in out if p]
-    fixes = REPAIR.get(phoneset, {})
+    fixes = {**REPAIR.get(phoneset, {}), **VOICE_REPAIR.get(voice, {})}
     fixed = [out[0]]
     for p, d, tg in out[1:]:
         q = fixed[-1][0]

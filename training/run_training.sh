@@ -319,7 +319,7 @@ $PY feats.py --manifest $E/test_fest.tsv --feats $E/feats/test_fest
 $PY feats.py --manifest $E/dev_fest.tsv --feats $E/feats/dev_fest
 for S in 44 45; do
     $PY tts.py --text $V2/train.tsv --out work/wav/train$S --manifest work/train$S.tsv --num 8000 --seed $S --jobs 2 \
-        --augment all --festival 0.5 --weights $W11
+        --augment all --festival 0.5 --festival-voices kal,pc,lp,dita,machac,mv --weights $W11
     $PY feats.py --manifest work/train$S.tsv --feats work/feats/train$S
 done
 $T --warmup 30 --epochs 1 --ckpt-dir work/ckpt44 $(sets 44) --init checkpoint/final.pt --peak-lr 1e-4 > work/train44.log 2>&1

@@ -33,10 +33,11 @@ import festival_tts  # noqa: E402
 AUGMENT_P = {"speed": 0.5, "warp": 0.5, "tilt": 0.5, "phone": 0.3, "clip": 0.08, "rooms": 0.3,
              "noises": 0.5, "short": 0.08, "lead": 0.2}
 VOICES = ["vi", "vi-vn-x-central", "vi-vn-x-south"]
-# Festival voices used in training; "lj" (a Finnish woman) is kept out, to measure an unheard voice.
-# Only kal's database is under a permissive licence (festival_tts.VOICES): a model meant to be shipped
-# is trained with --festival-voices kal.
-FESTIVAL_TRAIN = ["kal", "pc", "lp", "dita", "machac", "mv"]
+# Festival voices that training may use; "lj" (a Finnish woman) is kept out, to measure an unheard
+# voice. Only kal's and ked's databases are under a permissive licence (festival_tts.VOICES), so they
+# are the default: a model trained on the others inherits the GPL or the LGPL question.
+FESTIVAL_TRAIN = ["kal", "ked", "pc", "lp", "dita", "machac", "mv"]
+FESTIVAL_FREE = ["kal", "ked"]
 VARIANTS = ["", "m1", "m2", "m3", "m4", "m5", "m6", "m7", "m8", "f1", "f2", "f3", "f4", "f5",
             "klatt", "klatt2", "klatt3", "klatt4", "Nguyen", "adam", "david", "john", "max", "paul",
             "rob", "linda", "steph", "anika", "grandma", "grandpa", "aunty", "edward", "michel", "victor"]
@@ -283,10 +284,10 @@ def main():
                     help="train: comma-separated augmentations (speed,warp,tilt,phone,clip,rooms,noises,short,lead), "
                          "or 'all'")
     ap.add_argument("--festival", type=float, default=0.0,
-                    help="train: share of utterances said by a Festival voice of another language (%s)"
-                         % ",".join(FESTIVAL_TRAIN))
-    ap.add_argument("--festival-voices", default=",".join(FESTIVAL_TRAIN),
-                    help="train: the Festival voices --festival draws from")
+                    help="train: share of utterances said by a Festival voice of another language")
+    ap.add_argument("--festival-voices", default=",".join(FESTIVAL_FREE),
+                    help="train: the Festival voices --festival draws from (%s; default: the permissively "
+                         "licensed ones)" % ",".join(FESTIVAL_TRAIN))
     ap.add_argument("--test-voices", default=",".join(VOICES),
                     help="test: voices, espeak-ng's or fest-NAME (%s)" % ",".join(sorted(festival_tts.VOICES)))
     ap.add_argument("--seed", type=int, default=1)
