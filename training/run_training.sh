@@ -13,10 +13,6 @@ finish() {
         work/feats/test/t0001_vi-vn-x-central_20.npy work/feats/test/t0002_vi-vn-x-south_10.npy \
         work/feats/test/t0050_vi_clean.npy work/feats/test/t0100_vi-vn-x-south_clean.npy
     work/check_stream ../assets/asr_model.onnx $(cat work/check/pairs.txt)
-# trained on at 3e-5 to step 76026 (the rest of the set's first pass): level with the exported model
-# on both held-out sets (8.37 / 26.12 and 5.48 / 15.03, PyTorch greedy), not exported
-cp work/ckpt41/last.pt work/ckpt41/ph_3e-5.pt  # the exported weights
-$T41 --peak-lr 3e-5 --max-steps 76026 >> work/train41.log 2>&1
     $PY evaluate.py --backend lib --homophones
 }
 # Synthesises fresh training sets of 14000 utterances from the larger text pool, one per seed:
@@ -384,4 +380,25 @@ for C in '{}' '{"lm": false}'; do
     for M in test_fest test_nq test_old; do
         $PY evaluate.py --backend lib --model work/m13e --config "$C" --manifest $E/$M.tsv --sources $V2/test.tsv
     done
+done
+
+# The tone probe (README.md, "The model does not hear tones"): the models of the second and ninth
+# runs from git history (model folders of their assets/asr_model.onnx and asr_vocab.txt as
+# model.onnx and units.txt), the current one with what its features and its layers hold.
+$PY tone_probe.py --features --layers checkpoint/final.pt
+# Three short fine-tunes on random dictionary strings alone (set 50), each exported to a model folder
+# and probed: all voices; with the pitch path; the northern and southern voices without the variants
+# whose tone contours disagree.
+$PY tts.py --text $V2/train.tsv --out work/wav/train50 --manifest work/train50.tsv --num 3000 --seed 50 --jobs 1 \
+    --augment all --weights dict=1.0
+$PY feats.py --manifest work/train50.tsv --feats work/feats/train50
+awk -F'\t' '$3 != "vi-vn-x-central" && $4 !~ /^(aunty|grandpa|grandma|rob)/' work/train50.tsv > work/train50ns.tsv
+T50="$T --warmup 30 --init checkpoint/final.pt --feats work/feats/train50"
+$T50 --epochs 1 --ckpt-dir work/ckpt50 --manifest work/train50.tsv --peak-lr 1e-4 > work/train50.log 2>&1
+$T50 --epochs 2 --ckpt-dir work/ckpt50p --manifest work/train50.tsv --pitch-ch 48 --new-lr 1e-3 --peak-lr 5e-5 \
+    > work/train50p.log 2>&1
+$T50 --epochs 3 --ckpt-dir work/ckpt50ns --manifest work/train50ns.tsv --peak-lr 1e-4 > work/train50ns.log 2>&1
+for M in 50:epoch001 50p:epoch002 50ns:epoch003; do
+    $PY export.py --ckpt work/ckpt${M%:*}/${M#*:}.pt --weights fp16 --model-dir work/m${M%:*}
+    $PY tone_probe.py --model work/m${M%:*}
 done

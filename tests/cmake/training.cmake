@@ -1,5 +1,5 @@
 # The model-training recipe: text normalisation and unit scheme (pure Python, standard library only),
-# the Festival voices' Vietnamese phones (NumPy),
+# the Festival voices' Vietnamese phones and the tone probe's scoring (NumPy),
 # corpus preparation where sox is installed, and, where Debian's PyTorch is installed too
 # (scripts/bootstrap --training), growing and averaging the model's checkpoints and the
 # bring-your-own-corpus path end to end.
@@ -12,6 +12,8 @@ if(ORVANE_TRAINING_PYTHON3)
     add_test(NAME training_prepare_corpus_test
              COMMAND ${ORVANE_TRAINING_PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/training/prepare_corpus_test.py)
   endif()
+  add_test(NAME training_tone_probe_test
+           COMMAND ${ORVANE_TRAINING_PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/training/tone_probe_test.py)
   # the voices themselves only where Festival is installed (scripts/bootstrap --training)
   add_test(NAME training_festival_tts_test
            COMMAND ${ORVANE_TRAINING_PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/training/festival_tts_test.py)
