@@ -21,6 +21,7 @@ from the first), again trained on three quarters of the bases and measured on th
 """
 import argparse
 import collections
+import hashlib
 import json
 import os
 import random
@@ -48,29 +49,33 @@ def with_tone(base, tone):
     return onset + place_tone(rhyme, tone)
 
 
-def synth(voice, text, path, pitch=50, rate=175):
-    """espeak-ng at 16 kHz, 16-bit mono; kept between runs (the same text always gives the same file)."""
+def synth(work, voice, text, pitch=50, rate=175):
+    """espeak-ng at 16 kHz, 16-bit mono, in `work` under a name made of what was said and how, so that
+    a later run reuses it only for the same audio. Returns the file's path without ".wav"."""
+    key = "\t".join((voice, text, str(pitch), str(rate))).encode("utf-8")
+    stem = os.path.join(work, hashlib.sha1(key).hexdigest()[:16])
+    path = stem + ".wav"
     if not os.path.exists(path):
         raw = subprocess.run(["espeak-ng", "-v", voice, "-p", str(pitch), "-s", str(rate), "--stdout", text],
                              capture_output=True, check=True).stdout
         subprocess.run(["sox", "-V1", "-t", "wav", "-", "-r", "16000", "-b", "16", "-c", "1", path],
                        input=raw, check=True)
-    return path
+    return stem
 
 
 def probe_items(work):
     """[(voice, context, reference syllables, wav)], isolated syllables first."""
     items = []
     for voice in VOICES:
-        for b, base in enumerate(BASES):
+        for base in BASES:
             for tone in range(6):
                 syl = with_tone(base, tone)
-                items.append((voice, "alone", [syl], synth(voice, syl, os.path.join(work, f"{voice}_{b}_{tone}.wav"))))
+                items.append((voice, "alone", [syl], synth(work, voice, syl) + ".wav"))
     r = random.Random(7)
     for k in range(STRINGS):
         voice = VOICES[k % len(VOICES)]
         ref = [with_tone(r.choice(BASES), r.randrange(6)) for _ in range(STRING_LEN)]
-        items.append((voice, "strings", ref, synth(voice, " ".join(ref), os.path.join(work, f"s{k}_{voice}.wav"))))
+        items.append((voice, "strings", ref, synth(work, voice, " ".join(ref)) + ".wav"))
     return items
 
 
@@ -103,8 +108,7 @@ def feature_rows(work, fbank):
             for tone in range(6):
                 for pitch in (30, 50, 70):
                     for rate in (140, 175):
-                        stem = os.path.join(work, f"f_{voice}_{b}_{tone}_{pitch}_{rate}")
-                        synth(voice, with_tone(base, tone), stem + ".wav", pitch, rate)
+                        stem = synth(work, voice, with_tone(base, tone), pitch, rate)
                         rows.append((stem, voice, b, tone))
     lst = os.path.join(work, "features.lst")
     with open(lst, "w") as f:
