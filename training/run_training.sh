@@ -401,9 +401,9 @@ done
 # runs from git history (model folders of their assets/asr_model.onnx and asr_vocab.txt as
 # model.onnx and units.txt), the current one with what its features and its layers hold.
 $PY tone_probe.py --features --layers checkpoint/final.pt
-# Three short fine-tunes on random dictionary strings alone (set 50), each exported to a model folder
+# Four short fine-tunes on random dictionary strings alone (set 50), each exported to a model folder
 # and probed: all voices; with the pitch path; the northern and southern voices without the variants
-# whose tone contours disagree.
+# whose tone contours disagree, at 1e-4 and at 5e-4.
 $PY tts.py --text $V2/train.tsv --out work/wav/train50 --manifest work/train50.tsv --num 3000 --seed 50 --jobs 1 \
     --augment all --weights dict=1.0
 $PY feats.py --manifest work/train50.tsv --feats work/feats/train50
@@ -413,7 +413,8 @@ $T50 --epochs 1 --ckpt-dir work/ckpt50 --manifest work/train50.tsv --peak-lr 1e-
 $T50 --epochs 2 --ckpt-dir work/ckpt50p --manifest work/train50.tsv --pitch-ch 48 --new-lr 1e-3 --peak-lr 5e-5 \
     > work/train50p.log 2>&1
 $T50 --epochs 3 --ckpt-dir work/ckpt50ns --manifest work/train50ns.tsv --peak-lr 1e-4 > work/train50ns.log 2>&1
-for M in 50:epoch001 50p:epoch002 50ns:epoch003; do
+$T50 --epochs 4 --ckpt-dir work/ckpt50h --manifest work/train50ns.tsv --peak-lr 5e-4 > work/train50h.log 2>&1
+for M in 50:epoch001 50p:epoch002 50ns:epoch003 50h:epoch004; do
     $PY export.py --ckpt work/ckpt${M%:*}/${M#*:}.pt --weights fp16 --model-dir work/m${M%:*}
     $PY tone_probe.py --model work/m${M%:*}
 done
