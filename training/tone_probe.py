@@ -32,6 +32,7 @@ import numpy as np
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
+import tts  # noqa: E402
 from vntext import place_tone, split_onset, strip_tone  # noqa: E402
 
 VOICES = ["vi", "vi-vn-x-central", "vi-vn-x-south"]
@@ -56,10 +57,8 @@ def synth(work, voice, text, pitch=50, rate=175):
     stem = os.path.join(work, hashlib.sha1(key).hexdigest()[:16])
     path = stem + ".wav"
     if not os.path.exists(path):
-        raw = subprocess.run(["espeak-ng", "-v", voice, "-p", str(pitch), "-s", str(rate), "--stdout", text],
-                             capture_output=True, check=True).stdout
-        subprocess.run(["sox", "-V1", "-t", "wav", "-", "-r", "16000", "-b", "16", "-c", "1", path],
-                       input=raw, check=True)
+        # the training audio's own synthesis, without a variant or any augmentation
+        tts.write_wav(path, tts.synth(text, voice, "", rate, pitch, ["rate", "16000"]))
     return stem
 
 
